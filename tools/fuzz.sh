@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# tools/fuzz.sh BUILD_DIR SECONDS: runs every fuzzer of BUILD_DIR/fuzz for SECONDS, seeded from
+# tests/fuzz/corpus/<name>/ and, for the PNG fuzzers, the PNG test suite.
+set -euo pipefail
+build=$1
+seconds=$2
+root=$(cd "$(dirname "$0")/.." && pwd)
+for fuzzer in "$build"/fuzz/fuzz_*; do
+  [ -x "$fuzzer" ] || continue
+  name=$(basename "$fuzzer")
+  work="$build/fuzz-corpus/$name"
+  mkdir -p "$work"
+  seeds=()
+  [ -d "$root/tests/fuzz/corpus/$name" ] && seeds+=("$root/tests/fuzz/corpus/$name")
+  case "$name" in *png*) seeds+=("$root/../shared/pngsuite") ;; esac
+  echo "-- $name for ${seconds}s"
+  "$fuzzer" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
+    -artifact_prefix="$build/fuzz-" "$work" "${seeds[@]}" 2>&1 | tail -n 12
+done
