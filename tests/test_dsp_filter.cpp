@@ -126,6 +126,16 @@ TEST(DspFilterBase, BandwidthFloorAndAlpha) {
   F.SetBandWidth(0.0011);
   EXPECT_EQ(F.BandWidth(), 0.0011);
 
+  // An unchanged (or equally floored) bandwidth does nothing.
+  ChangeCounter C;
+  C.Attach(F);
+  F.SetBandWidth(0.0011);
+  EXPECT_EQ(C.Count, 0);
+  F.SetBandWidth(0.0005);
+  F.SetBandWidth(0.0002);
+  EXPECT_EQ(C.Count, 1);
+  F.SetOnChange(nullptr);
+
   struct Case {
     double Frequency, BandWidth, Alpha;
   };
