@@ -8,8 +8,6 @@
 
 namespace kvx {
 
-const double HalfLn2 = 0.5 * std::log(2.0);
-
 namespace {
 // sinh as (e^x - e^-x) / 2, exactly 0 for a zero argument.
 double Sinh(double X) {

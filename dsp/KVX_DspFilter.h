@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <numbers>
 #include <vector>
 
 #include "dsp/KVX_Classes.h"
@@ -33,7 +34,7 @@ inline double DecibelToAmplitude(double Value) {
 }
 
 // ln(2)/2, the bandwidth constant of the biquad designs.
-extern const double HalfLn2;
+inline constexpr double HalfLn2 = std::numbers::ln2 / 2;
 
 class TDspPersistent : public TNotifiablePersistent {};
 

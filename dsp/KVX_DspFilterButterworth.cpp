@@ -20,10 +20,7 @@ TCustomButterworthFilter::TCustomButterworthFilter(uint32_t Order)
     : TCustomOrderFilter(std::min(Order, MaxOrder)) {
   // The general w0 of the base construction has no meaning here: this class keeps its own.
   FExpW0 = {0, 0};
-  if (FOrder > 0)
-    CalculateOrderValues();
-  else
-    FFilterGain = FGainFactor;
+  if (FOrder > 0) CalculateOrderValues();
   TCustomButterworthFilter::CalculateW0();
 }
 
@@ -118,10 +115,7 @@ void TCustomButterworthFilter::AssignTo(TPersistent* Dest) const {
     D->FStateStack = FStateStack;
   } else {
     // The source's coefficients belong to its own design: the destination computes its own.
-    if (D->FOrder > 0)
-      D->CalculateCoefficients();
-    else
-      D->FFilterGain = D->FGainFactor;
+    D->CalculateCoefficients();
   }
 }
 
@@ -182,7 +176,11 @@ double TCustomButterworthHighPassFilter::Phase(double Frequency) {
 
 void TCustomButterworthLowPassFilter::CalculateCoefficients() {
   const uint32_t N = FOrder;
-  if (N == 0) return;
+  if (N == 0) {
+    // Order 0 is a plain gain, and follows the gain.
+    FFilterGain = FGainFactor;
+    return;
+  }
   const double K = FTanW0, K2 = K * K;
   const double c = FExpOrdPiHalf.Re, s = FExpOrdPiHalf.Im;
   const double RotRe = c * c - s * s, RotIm = 2 * s * c;
@@ -208,7 +206,11 @@ void TCustomButterworthLowPassFilter::CalculateCoefficients() {
 
 void TCustomButterworthHighPassFilter::CalculateCoefficients() {
   const uint32_t N = FOrder;
-  if (N == 0) return;
+  if (N == 0) {
+    // Order 0 is a plain gain, and follows the gain.
+    FFilterGain = FGainFactor;
+    return;
+  }
   const double K = FTanW0, K2 = K * K;
   const double c = FExpOrdPiHalf.Re, s = FExpOrdPiHalf.Im;
   const double RotRe = c * c - s * s, RotIm = 2 * s * c;

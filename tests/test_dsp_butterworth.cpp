@@ -71,6 +71,9 @@ TEST(DspButterworth, FreshFilter) {
   EXPECT_EQ(Zero.ProcessSample64(0.75), 0.75);
   TButterworthHighPassFilter HighZero(0);
   EXPECT_EQ(HighZero.ProcessSample64(-0.5), -0.5);
+  Zero.SetGain(6);
+  EXPECT_EQ(Zero.ProcessSample64(1.0), Zero.GainFactor());
+  EXPECT_NEAR(Zero.GainFactor(), std::pow(10, 6.0 / 40), 1e-15);
 }
 
 TEST(DspButterworth, WorkedDesignsOfTheResampler) {
