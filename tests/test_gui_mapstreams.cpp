@@ -2,6 +2,7 @@
 // property of a form stream.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -507,4 +508,50 @@ TEST(GuiMapPersistence, BadDataIsRefusedBeforeAllocatingAndStillNotifies) {
   Map.ReadPixelData(Zero);
   EXPECT_EQ(Map.Height(), 7);
   EXPECT_TRUE(Map.IsEmpty());
+}
+
+// Every byte of small valid files set to the values that break sizes and offsets: the loaders
+// either load or raise, and never read or write outside a buffer (run under ASan).
+TEST(GuiMapStreams, DamagedBmpsAndDataNeverReadOutside) {
+  TGuiPixelMapMemory Pixels;
+  Pixels.SetSize(3, 2);
+  FillNumbered(Pixels);
+  TGuiByteMapMemory Bytes;
+  Bytes.SetSize(3, 2);
+  Bytes.Clear(7);
+  TMemoryStream PixelBmp, ByteBmp, PixelData;
+  Pixels.SaveToStream(PixelBmp);
+  Bytes.SaveToStream(ByteBmp);
+  Pixels.WritePixelData(PixelData);
+
+  const uint8_t Values[] = {0x00, 0x01, 0x7F, 0x80, 0xFE, 0xFF};
+  int Loaded = 0, Refused = 0;
+  auto Try = [&](TGuiCustomMap& Map, const std::vector<uint8_t>& Data, bool Property) {
+    TMemoryStream Stream(Data);
+    try {
+      if (Property)
+        Map.ReadPixelData(Stream);
+      else
+        Map.LoadFromStream(Stream);
+      ++Loaded;
+      EXPECT_EQ(Map.DataSize(), Map.Width() * Map.Height() * Map.ElementSize());
+    } catch (const Exception&) {
+      ++Refused;
+    }
+  };
+  for (const auto* Source : {&PixelBmp.Data(), &ByteBmp.Data(), &PixelData.Data()}) {
+    const size_t Limit = std::min<size_t>(Source->size(), 80);  // headers and the first pixels
+    for (size_t At = 0; At < Limit; ++At)
+      for (uint8_t V : Values) {
+        std::vector<uint8_t> Damaged = *Source;
+        Damaged[At] = V;
+        TGuiPixelMapMemory PixelMap;
+        TGuiByteMapMemory ByteMap;
+        const bool Property = Source == &PixelData.Data();
+        Try(PixelMap, Damaged, Property);
+        Try(ByteMap, Damaged, Property);
+      }
+  }
+  EXPECT_GT(Loaded, 0);
+  EXPECT_GT(Refused, 0);
 }
