@@ -10,19 +10,27 @@
 namespace kvx {
 
 // A refused assignment: "Cannot assign a TSource to a TDest".
-class EConvertError : public Exception {
+class EConvertError : public EInvalidOperation {
  public:
-  using Exception::Exception;
+  using EInvalidOperation::EInvalidOperation;
 };
+
+// Root of the object tree that events name as their sender.
+class TObject {
+ public:
+  virtual ~TObject() = default;
+};
+
+// An event that receives only its sender.
+using TNotifyEvent = std::function<void(TObject* Sender)>;
 
 class TFiler;
 
-class TPersistent {
+class TPersistent : public TObject {
  public:
   TPersistent() = default;
   TPersistent(const TPersistent&) = delete;
   TPersistent& operator=(const TPersistent&) = delete;
-  virtual ~TPersistent() = default;
 
   // The class's own name, used in messages.
   virtual std::string ClassName() const { return "TPersistent"; }
@@ -30,6 +38,8 @@ class TPersistent {
   // Copies Source into this object. The base lets Source try (AssignTo); a class that knows
   // Source's kind overrides this and calls the inherited one for everything else.
   virtual void Assign(const TPersistent& Source);
+  // The same for a source that may be missing; a null source is refused with EConvertError.
+  void Assign(const TPersistent* Source);
   // Copies this object into Dest. The base refuses with EConvertError.
   virtual void AssignTo(TPersistent& Dest) const;
 
