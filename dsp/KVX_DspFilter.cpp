@@ -29,9 +29,9 @@ void TDspSampleRatePersistent::SetSampleRate(double Value) {
 
 void TDspSampleRatePersistent::SampleRateChanged() { Changed(); }
 
-void TDspSampleRatePersistent::AssignTo(TPersistent* Dest) const {
+void TDspSampleRatePersistent::AssignTo(TPersistent& Dest) const {
   TDspPersistent::AssignTo(Dest);
-  if (auto* D = dynamic_cast<TDspSampleRatePersistent*>(Dest)) D->FSampleRate = FSampleRate;
+  if (auto* D = dynamic_cast<TDspSampleRatePersistent*>(&Dest)) D->FSampleRate = FSampleRate;
 }
 
 // ---- TCustomFilter -----------------------------------------------------------------------------
@@ -83,9 +83,9 @@ void TCustomFilter::SampleRateChanged() {
   Changed();
 }
 
-void TCustomFilter::AssignTo(TPersistent* Dest) const {
+void TCustomFilter::AssignTo(TPersistent& Dest) const {
   TDspSampleRatePersistent::AssignTo(Dest);
-  if (auto* D = dynamic_cast<TCustomFilter*>(Dest)) D->FSRR = FSRR;
+  if (auto* D = dynamic_cast<TCustomFilter*>(&Dest)) D->FSRR = FSRR;
 }
 
 // ---- TCustomGainFrequencyFilter ----------------------------------------------------------------
@@ -134,9 +134,9 @@ void TCustomGainFrequencyFilter::UpdateSampleRateDependents() {
   UpdateCoefficients();
 }
 
-void TCustomGainFrequencyFilter::AssignTo(TPersistent* Dest) const {
+void TCustomGainFrequencyFilter::AssignTo(TPersistent& Dest) const {
   TCustomFilterWithOrder::AssignTo(Dest);
-  if (auto* D = dynamic_cast<TCustomGainFrequencyFilter*>(Dest)) {
+  if (auto* D = dynamic_cast<TCustomGainFrequencyFilter*>(&Dest)) {
     D->FGain_dB = FGain_dB;
     D->FGainFactor = FGainFactor;
     D->FGainFactorSquared = FGainFactorSquared;
@@ -175,9 +175,9 @@ void TCustomBandwidthIIRFilter::BandwidthChanged() {
   Changed();
 }
 
-void TCustomBandwidthIIRFilter::AssignTo(TPersistent* Dest) const {
+void TCustomBandwidthIIRFilter::AssignTo(TPersistent& Dest) const {
   TCustomIIRFilter::AssignTo(Dest);
-  if (auto* D = dynamic_cast<TCustomBandwidthIIRFilter*>(Dest)) {
+  if (auto* D = dynamic_cast<TCustomBandwidthIIRFilter*>(&Dest)) {
     D->SetBandWidth(FBandWidth);
     // The frequency arrived without its hook: alpha must follow it even when the bandwidth
     // was already equal.
@@ -199,9 +199,9 @@ void TCustomOrderFilter::OrderChanged() {
   Changed();
 }
 
-void TCustomOrderFilter::AssignTo(TPersistent* Dest) const {
+void TCustomOrderFilter::AssignTo(TPersistent& Dest) const {
   TCustomGainFrequencyFilter::AssignTo(Dest);
-  if (auto* D = dynamic_cast<TCustomOrderFilter*>(Dest)) D->FOrder = FOrder;
+  if (auto* D = dynamic_cast<TCustomOrderFilter*>(&Dest)) D->FOrder = FOrder;
 }
 
 // ---- TCustomBiquadIIRFilter --------------------------------------------------------------------
@@ -324,9 +324,9 @@ void TCustomBiquadIIRFilter::CalculatePoleZeroes() {
   Roots(P, FDenominator[1] - P * P, FPoles);
 }
 
-void TCustomBiquadIIRFilter::AssignTo(TPersistent* Dest) const {
+void TCustomBiquadIIRFilter::AssignTo(TPersistent& Dest) const {
   TCustomBandwidthIIRFilter::AssignTo(Dest);
-  auto* D = dynamic_cast<TCustomBiquadIIRFilter*>(Dest);
+  auto* D = dynamic_cast<TCustomBiquadIIRFilter*>(&Dest);
   if (D == nullptr) return;
   if (typeid(*D) == typeid(*this)) {
     std::copy(std::begin(FDenominator), std::end(FDenominator), D->FDenominator);

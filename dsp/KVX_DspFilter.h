@@ -50,7 +50,7 @@ class TDspSampleRatePersistent : public TDspPersistent {
 
  protected:
   virtual void SampleRateChanged();
-  void AssignTo(TPersistent* Dest) const override;
+  void AssignTo(TPersistent& Dest) const override;
 
   double FSampleRate{44100};
 };
@@ -96,7 +96,7 @@ class TCustomFilter : public TDspSampleRatePersistent {
   virtual void CalculateSRR() { FSRR = 1 / FSampleRate; }
   virtual void UpdateSampleRateDependents() { CalculateSRR(); }
   void SampleRateChanged() override;
-  void AssignTo(TPersistent* Dest) const override;
+  void AssignTo(TPersistent& Dest) const override;
 
   double FSRR{0};
 };
@@ -134,7 +134,7 @@ class TCustomGainFrequencyFilter : public TCustomFilterWithOrder {
   virtual void FrequencyChanged();
   virtual void GainChanged();
   void UpdateSampleRateDependents() override;
-  void AssignTo(TPersistent* Dest) const override;
+  void AssignTo(TPersistent& Dest) const override;
 
   double FGain_dB{0};
   double FGainFactor{1};
@@ -159,7 +159,7 @@ class TCustomBandwidthIIRFilter : public TCustomIIRFilter {
   void CalculateW0() override;
   virtual void CalculateAlpha();
   virtual void BandwidthChanged();
-  void AssignTo(TPersistent* Dest) const override;
+  void AssignTo(TPersistent& Dest) const override;
 
   double FBandWidth{1};
   double FAlpha{0};
@@ -178,7 +178,7 @@ class TCustomOrderFilter : public TCustomGainFrequencyFilter {
 
  protected:
   virtual void OrderChanged();
-  void AssignTo(TPersistent* Dest) const override;
+  void AssignTo(TPersistent& Dest) const override;
 
   uint32_t FOrder{0};
 };
@@ -254,7 +254,7 @@ class TCustomBiquadIIRFilter : public TCustomBandwidthIIRFilter {
     ResetStates();
   }
   virtual void CalculatePoleZeroes();
-  void AssignTo(TPersistent* Dest) const override;
+  void AssignTo(TPersistent& Dest) const override;
 
   double FDenominator[2]{};
   double FNominator[3]{};

@@ -98,9 +98,9 @@ void TCustomButterworthFilter::ResetStatesInt64() {
   FState[1] = 0;
 }
 
-void TCustomButterworthFilter::AssignTo(TPersistent* Dest) const {
+void TCustomButterworthFilter::AssignTo(TPersistent& Dest) const {
   TCustomOrderFilter::AssignTo(Dest);
-  auto* D = dynamic_cast<TCustomButterworthFilter*>(Dest);
+  auto* D = dynamic_cast<TCustomButterworthFilter*>(&Dest);
   if (D == nullptr) return;
   D->FDownsamplePow = FDownsamplePow;
   D->FDownsampleFak = FDownsampleFak;

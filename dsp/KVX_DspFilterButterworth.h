@@ -51,7 +51,7 @@ class TCustomButterworthFilter : public TCustomOrderFilter {
 
   void CalculateW0() override;
   void OrderChanged() override;
-  void AssignTo(TPersistent* Dest) const override;
+  void AssignTo(TPersistent& Dest) const override;
   // The values derived from the order alone.
   void CalculateOrderValues();
 

@@ -55,9 +55,9 @@ void TKVXResampling::TransitionBandwidthChanged() {
   Changed();
 }
 
-void TKVXResampling::AssignTo(TPersistent* Dest) const {
+void TKVXResampling::AssignTo(TPersistent& Dest) const {
   TDspSampleRatePersistent::AssignTo(Dest);
-  if (auto* D = dynamic_cast<TKVXResampling*>(Dest)) {
+  if (auto* D = dynamic_cast<TKVXResampling*>(&Dest)) {
     D->FFactor = FFactor;
     D->FOrder = FOrder;
     D->FTransitionBandwidth = FTransitionBandwidth;
@@ -133,9 +133,9 @@ void TKVXUpDownsampling::FilterClassChanged() {
   Changed();
 }
 
-void TKVXUpDownsampling::AssignTo(TPersistent* Dest) const {
+void TKVXUpDownsampling::AssignTo(TPersistent& Dest) const {
   TKVXResampling::AssignTo(Dest);
-  if (auto* D = dynamic_cast<TKVXUpDownsampling*>(Dest)) {
+  if (auto* D = dynamic_cast<TKVXUpDownsampling*>(&Dest)) {
     D->FFilter[0]->Assign(FFilter[0].get());
     D->FFilter[1]->Assign(FFilter[1].get());
   }

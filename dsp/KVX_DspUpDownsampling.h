@@ -39,7 +39,7 @@ class TKVXResampling : public TDspSampleRatePersistent {
   virtual void OrderChanged();
   virtual void TransitionBandwidthChanged();
   virtual void UpdateFilter() = 0;
-  void AssignTo(TPersistent* Dest) const override;
+  void AssignTo(TPersistent& Dest) const override;
 
   TOrderFilterClass FFilterClass;
   int32_t FFactor{1};
@@ -95,7 +95,7 @@ class TKVXUpDownsampling : public TKVXResampling {
   void FilterClassChanged() override;
   void OrderChanged() override;
   void UpdateFilter() override;
-  void AssignTo(TPersistent* Dest) const override;
+  void AssignTo(TPersistent& Dest) const override;
 
  private:
   template <class TFilter>
