@@ -53,11 +53,14 @@ std::vector<double> Signal(int32_t N, int Channel) {
 
 ref::Params ParamsOf(const TCase& C) {
   float v[10] = {100, 0, 0, 0, 0, 1, 1, 0, 0, 0};
+  bool trimStereo = false;
   for (auto [index, x] : C.HostValues) {
     v[index] = ref::HostToParam(x, cRanges[index].Min, cRanges[index].Max);
     if (cRanges[index].Switch) v[index] = std::nearbyint(v[index]);
+    if (index == pDrive || index == pMode) trimStereo = v[pStereo] > 0.5f;
   }
   ref::Params p;
+  p.TrimStereo = trimStereo;
   p.Drive = v[0], p.Tone = v[1], p.Level = v[2], p.Bypass = v[3], p.Stereo = v[4], p.Symmetric = v[5];
   p.Oversampling = v[6], p.Mode = v[7], p.Input = v[8], p.Output = v[9];
   return p;

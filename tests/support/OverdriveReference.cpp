@@ -157,7 +157,7 @@ Overdrive::Overdrive(float HostRate, const Params& P, int BlockSize) : FBlockSiz
   const double ctrim = mode ? 0.59 : 0.45;
   const double x = 0.5 - 0.005 * d;
   Trim = ctrim * (150 * (x * x * x * x) + 0.55);
-  if (Stereo) Trim *= 2;
+  if (P.TrimStereo) Trim *= 2;
   Drive = std::pow(10.0, 0.03 * d - 1);
   const double lv = static_cast<double>(P.Level) / 21.5443;
   Mix = std::nearbyint(lv * lv * lv * 0.01 * 10000) * 0.0001;

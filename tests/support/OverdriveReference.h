@@ -12,6 +12,9 @@ namespace kvx::ref {
 struct Params {
   float Drive = 100, Tone = 0, Level = 0, Bypass = 0, Stereo = 0, Symmetric = 1, Oversampling = 1,
         Mode = 0, Input = 0, Output = 0;
+  // The trim doubles for stereo only at a Drive or Mode change: this is the Stereo setting at the
+  // last of those changes.
+  bool TrimStereo = false;
 };
 
 // The value a linear parameter holds after the host sets host value X (each step kept in 32 bits).
