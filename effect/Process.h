@@ -15,8 +15,9 @@
 //   audio thread applies the settings through the filters' own setters at its next block start,
 //   before it reads any coefficient. A suspend bumps FSuspendCount, and the audio thread clears
 //   the chain states at its next block start, so no reset can be overwritten by a running block.
-// - The oversampled signal never leaves registers (see ProcessKernel.h), so there are no work
-//   buffers to reallocate: neither a factor change nor a block-size announcement allocates.
+// - The oversampled signal lives in small chunks on the audio thread's stack (see
+//   ProcessKernel.h), so there are no work buffers to reallocate: neither a factor change nor a
+//   block-size announcement allocates.
 #pragma once
 
 #include <array>

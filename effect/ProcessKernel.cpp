@@ -194,34 +194,23 @@ void Run(TOverdrivePiece& P, const T* In0, const T* In1, T* Out0, T* Out1, int32
     return w;
   };
 
-  for (int32_t j = 0; j < N; ++j) {
-    // Input gain; a value that is not finite, or that overflows once scaled by the factor,
-    // enters as silence.
-    TDouble2 x;
+  // Input gain; a value that is not finite, or that overflows once scaled by the factor, enters
+  // as silence.
+  auto input = [&](int32_t j) -> TDouble2 {
     if constexpr (Single) {
       float a = static_cast<float>(inGain * static_cast<double>(In0[j]));
       float b = static_cast<float>(inGain * static_cast<double>(In1[j]));
       if (!std::isfinite(a)) a = 0;
       if (!std::isfinite(b)) b = 0;
-      x = TDouble2{static_cast<double>(a), static_cast<double>(b)};
+      return TDouble2{static_cast<double>(a), static_cast<double>(b)};
     } else {
       double a = inGain * In0[j], b = inGain * In1[j];
       if (!std::isfinite(F * a)) a = 0;
       if (!std::isfinite(F * b)) b = 0;
-      x = TDouble2{a, b};
+      return TDouble2{a, b};
     }
-
-    // First sample of the group: the scaled input in, the kept output out.
-    const TDouble2 first = chain(upsampled(factor * x + upFirstOffset));
-    const TDouble2 r = down.Process(first + upFirstOffset);
-    for (int k = 1; k < F; ++k) {
-      const TDouble2 o = chain(upsampled(upZero));
-      if constexpr (Single)
-        down.Process(o);
-      else
-        down.Process(o - upFirstOffset);
-    }
-
+  };
+  auto output = [&](int32_t j, TDouble2 r) {
     if constexpr (Single) {
       const TDouble2 y = Round32(r);
       Out0[j] = static_cast<float>(outGain * y[0]);
@@ -229,6 +218,32 @@ void Run(TOverdrivePiece& P, const T* In0, const T* In1, T* Out0, T* Out1, int32
     } else {
       Out0[j] = outGain * r[0];
       Out1[j] = outGain * r[1];
+    }
+  };
+
+  // The three stages run over small chunks: each stage then goes at the speed of its own
+  // recursions instead of waiting for the whole chain's latency sample by sample.
+  constexpr int32_t FramesPerChunk = F >= 32 ? 1 : 32 / F;
+  TDouble2 w[FramesPerChunk * F];
+  for (int32_t j0 = 0; j0 < N; j0 += FramesPerChunk) {
+    const int32_t n = N - j0 < FramesPerChunk ? N - j0 : FramesPerChunk;
+    TDouble2* p = w;
+    for (int32_t j = 0; j < n; ++j) {
+      *p++ = upsampled(factor * input(j0 + j) + upFirstOffset);
+      for (int k = 1; k < F; ++k) *p++ = upsampled(upZero);
+    }
+    for (int32_t i = 0; i < n * F; ++i) w[i] = chain(w[i]);
+    p = w;
+    for (int32_t j = 0; j < n; ++j) {
+      // The first sample of each group is kept; the others only advance the filter.
+      const TDouble2 r = down.Process(*p++ + upFirstOffset);
+      for (int k = 1; k < F; ++k) {
+        if constexpr (Single)
+          down.Process(*p++);
+        else
+          down.Process(*p++ - upFirstOffset);
+      }
+      output(j0 + j, r);
     }
   }
 

@@ -1,11 +1,13 @@
 // The overdrive's audio path for one piece of a host block: upsampling, the chain at the
-// oversampled rate and downsampling, fused into one loop per host frame.
+// oversampled rate and downsampling.
 //
 // Both channels run side by side as the two lanes of one 128-bit vector, so every recursion of
 // both channels (resampler low-passes, high-pass, smoothing stages, tone filter) advances in one
-// instruction stream, and the states stay in registers for the whole piece. Every lane computes
-// exactly the operations of the scalar formulas in the same order (no fused multiply-add, no
-// reassociation), so the results are those of the filter classes to the last bit.
+// instruction stream, and the states stay in locals for the whole piece. The three stages run
+// over chunks of 32 oversampled samples kept on the stack: each stage then runs at the speed of
+// its own recursion, and no work buffer is needed. Every lane computes exactly the operations of
+// the scalar formulas in the same order (no fused multiply-add, no reassociation), so the
+// results are those of the filter classes to the last bit.
 #pragma once
 
 #include <cstdint>
