@@ -15,6 +15,8 @@ using namespace kvx;
 using namespace kvx::test;
 
 // Allocation counting for the process entries: every allocation of the test program passes here.
+// The replacements pair malloc with free by design.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 namespace {
 std::atomic<long> GAllocations{0};
 }
