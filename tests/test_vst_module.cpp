@@ -448,3 +448,27 @@ TEST_F(NoEditorTest, EditorOpcodesWithoutTheFlag) {
   EXPECT_EQ(TTestWindow::Alive, 0);
   EXPECT_EQ(Dispatch(Effect, effEditClose), 0);
 }
+
+TEST_F(ModuleTest, CanDoAnswersFollowTheCanDoSet) {
+  auto CanDo = [&](const char* Text) { return Dispatch(Effect, effCanDo, 0, 0, const_cast<char*>(Text)); };
+  Module->SetCanDos(TVstCanDos{vcdPlugAsSend, vcd2in2out});
+  EXPECT_EQ(CanDo("plugAsSend"), 1);
+  EXPECT_EQ(CanDo("bypass"), -1);
+  EXPECT_EQ(CanDo("hasCockosExtensions"), 0);
+  EXPECT_EQ(CanDo("noSuchThing"), 0);
+  std::vector<std::string> Asked;
+  Module->OnCanDo = [&](TBasicVSTModule*, const std::string& Text) { Asked.push_back(Text); };
+  CanDo("2in2out");
+  EXPECT_EQ(Asked, (std::vector<std::string>{"2in2out"}));
+  // Without the Cockos member the vendor-specific display is not served.
+  char Buffer[32] = "untouched";
+  EXPECT_EQ(Dispatch(Effect, effVendorSpecific, 7, 0, Buffer, 0.5f), 0);
+  EXPECT_STREQ(Buffer, "untouched");
+  Module->OnVendorSpecific = [](TBasicVSTModule*, int32_t Index, intptr_t, void*, float) -> intptr_t {
+    return Index == 42 ? 17 : 0;
+  };
+  EXPECT_EQ(Dispatch(Effect, effVendorSpecific, 42, 0, nullptr, 0), 17);
+  // An empty product name falls back to the effect name.
+  Dispatch(Effect, effGetProductString, 0, 0, Buffer);
+  EXPECT_STREQ(Buffer, "Test Module");
+}
