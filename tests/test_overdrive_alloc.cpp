@@ -59,6 +59,7 @@ void operator delete[](void* p, size_t) noexcept { __libc_free(p); }
 
 using namespace kvx;
 
+#if KVX_COUNT_ALLOCATIONS
 namespace {
 // A host that answers without allocating, so that only the plug-in's allocations are counted.
 intptr_t QuietHost(PVSTEffect, int32_t Opcode, int32_t, intptr_t, void*, float) {
@@ -69,6 +70,7 @@ intptr_t Dispatch(PVSTEffect e, int32_t Opcode, int32_t Index = 0, intptr_t Valu
   return e->Dispatcher(e, Opcode, Index, Value, Ptr, Opt);
 }
 }  // namespace
+#endif
 
 TEST(OverdriveAllocation, NothingOnTheAudioThreadAllocates) {
 #if !KVX_COUNT_ALLOCATIONS
