@@ -50,8 +50,10 @@ void TDspVSTModule::HostCallProcess(float** Inputs, float** Outputs, int32_t Sam
     const int32_t Outputs_ = std::min<int32_t>(NumOutputs(), static_cast<int32_t>(FScratchOutputs.size()));
     const int32_t Inputs_ = std::min<int32_t>(NumInputs(), static_cast<int32_t>(FPieceInputs.size()));
     if (FScratchFrames > 0 && Outputs_ == NumOutputs() && Inputs_ == NumInputs()) {
+      // Pieces of at most the announced block size, as the replacing handlers expect.
+      const int32_t Limit = std::clamp<int32_t>(BlockSize(), 1, FScratchFrames);
       for (int32_t Done = 0; Done < SampleFrames;) {
-        const int32_t Piece = std::min(FScratchFrames, SampleFrames - Done);
+        const int32_t Piece = std::min(Limit, SampleFrames - Done);
         for (int32_t c = 0; c < Inputs_; ++c) FPieceInputs[static_cast<size_t>(c)] = Inputs[c] + Done;
         std::fill(FScratch.begin(), FScratch.begin() + static_cast<ptrdiff_t>(Outputs_) * FScratchFrames, 0.0f);
         Replacing(this, FPieceInputs.data(), FScratchOutputs.data(), static_cast<uint32_t>(Piece));
@@ -67,18 +69,13 @@ void TDspVSTModule::HostCallProcess(float** Inputs, float** Outputs, int32_t Sam
   SendPendingMidiEvents();
 }
 
-void TDspVSTModule::BlockSizeChanged() {
-  AllocateScratch();
-  TVSTModuleWithPrograms::BlockSizeChanged();
-}
-
 void TDspVSTModule::IOChanged() {
   TVSTModuleWithPrograms::IOChanged();
   AllocateScratch();
 }
 
 void TDspVSTModule::AllocateScratch() {
-  const int32_t Frames = std::max<int32_t>(BlockSize(), 1);
+  const int32_t Frames = CScratchFrames;
   const int32_t Outputs = std::max<int32_t>(NumOutputs(), 0);
   const int32_t Inputs = std::max<int32_t>(NumInputs(), 0);
   std::vector<float> Scratch(static_cast<size_t>(Outputs) * static_cast<size_t>(Frames), 0.0f);

@@ -84,11 +84,13 @@ class TDspVSTModule : public TVSTModuleWithPrograms {
   void HostCallProcess32Replacing(float** Inputs, float** Outputs, int32_t SampleFrames) override;
   void HostCallProcess64Replacing(double** Inputs, double** Outputs, int32_t SampleFrames) override;
 
-  // Samples per scratch buffer of the accumulating path (the announced block size).
+  // Samples per scratch buffer of the accumulating path. The buffers have a fixed size, set when
+  // the channel counts are, so that a block-size announcement never reallocates memory a
+  // running process call may be using; longer blocks go through in pieces.
+  static constexpr int32_t CScratchFrames = 1024;
   int32_t ScratchFrames() const { return FScratchFrames; }
 
  protected:
-  void BlockSizeChanged() override;
   void IOChanged() override;
 
  private:

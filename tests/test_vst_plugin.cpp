@@ -107,7 +107,7 @@ TEST_F(PluginTest, DispatcherAnswersForThisEffect) {
       {effStopProcess, 0, 0, nullptr, 0},
       {effSetTotalSampleToProcess, 0, 4096, nullptr, 4096},
       {effSetPanLaw, 0, plEqualPower, nullptr, 0},
-      {effSetBypass, 0, 1, nullptr, 0},
+      {effSetBypass, 0, 1, nullptr, 1},
       {effSetProcessPrecision, 0, pp64, nullptr, 1},
       {effSetProcessPrecision, 0, pp32, nullptr, 1},
       {effGetProgram, 0, 0, nullptr, 0},
