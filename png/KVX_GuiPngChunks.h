@@ -8,18 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "gui/KVX_GuiBlend.h"
 #include "png/KVX_ChunkClasses.h"
 #include "png/KVX_GuiPngTypes.h"
 
 namespace kvx {
-
-#ifndef KVX_HAVE_TRGB24
-#define KVX_HAVE_TRGB24
-struct TRGB24 {
-  uint8_t R, G, B;
-  bool operator==(const TRGB24&) const = default;
-};
-#endif
 
 // CRC-32 of the PNG chunks (reflected polynomial 0xEDB88320). Crc carries a running value.
 uint32_t CalculateCRC(const uint8_t* Data, size_t Size, uint32_t Crc = 0xFFFFFFFFu);
