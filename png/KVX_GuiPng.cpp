@@ -404,7 +404,6 @@ void TPortableNetworkGraphicPixel32::EncodeFromPixelMap(const TGuiCustomPixelMap
       for (uint64_t i = 0; i < count && !alpha; ++i) alpha = px[i].A != 255;
       break;
     case psfPalette:
-      grey = false;
       for (uint64_t i = 0; i < count && palette; ++i) addColor(px[i]);
       for (uint64_t i = 0; i < count && !alpha; ++i) alpha = px[i].A != 255;
       grey = false;

@@ -403,9 +403,13 @@ void TChunkPngTransparency::ReadData(TPngChunkReader& Reader) {
 }
 
 void TChunkPngTransparency::WriteData(TPngChunkWriter& Writer) const {
+  if (FTransparency) FTransparency->SaveToStream(Writer);
+}
+
+void TChunkPngTransparency::SaveToStream(TStream& Stream) {
   if (!FTransparency || !TransparencySuits(FTransparency.get(), FHeader->ColorType()))
     throw EPngError("Transparency does not suit the colour type");
-  FTransparency->SaveToStream(Writer);
+  TCustomChunkPngWithHeader::SaveToStream(Stream);
 }
 
 // ---- gAMA, cHRM, sRGB, iCCP ---------------------------------------------------------------------

@@ -199,6 +199,8 @@ class TChunkPngTransparency : public TCustomChunkPngWithHeader {
   TChunkName GetClassChunkName() const override;
   TCustomPngTransparency* Transparency() const { return FTransparency.get(); }
   void HeaderChanged() override;
+  // A variant that does not suit the header's colour type is refused.
+  void SaveToStream(TStream& Stream) override;
 
  protected:
   void ReadData(TPngChunkReader& Reader) override;

@@ -318,6 +318,17 @@ TEST(PngObject, PropertiesAndAssign) {
   EXPECT_TRUE(before.Equals(copied));
 }
 
+TEST(PngObject, TransparencyThatDoesNotSuitCopiesButDoesNotSave) {
+  // tRNS has no variant for colour type 6: it is read as nothing, copied, and refused on saving.
+  TPortableNetworkGraphicPixel32 png;
+  LoadInto(png, PngFile({PngHeaderChunk(1, 1, 8, 6), PngChunk("tRNS", {1, 2}), PngChunk("IDAT", ZlibCompress({0, 1, 2, 3, 4}))}));
+  TPortableNetworkGraphicPixel32 copy;
+  EXPECT_NO_THROW(copy.Assign(png));
+  EXPECT_EQ(copy.AdditionalChunkList().Count(), 1);
+  TMemoryStream s;
+  EXPECT_THROW(copy.SaveToStream(s), EPngError);
+}
+
 TEST(PngObject, FormatClassOperations) {
   TMemoryStream png(PngFile({kHeader}));
   png.SetPosition(0);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "gui/KVX_GuiPixelMap.h"
@@ -35,6 +36,24 @@ void LoadAndDecode(const std::vector<uint8_t>& File) {
     if (pixels <= (uint64_t{1} << 22)) {
       TGuiPixelMapMemory map;
       png.AssignTo(map);
+      // A copy of the object, and the file it saves, decode to the same pixels.
+      TPortableNetworkGraphicPixel32 copy;
+      copy.Assign(png);
+      TGuiPixelMapMemory copied;
+      copy.AssignTo(copied);
+      if (!copied.Equals(map)) __builtin_trap();
+      try {
+        TMemoryStream resaved;
+        png.SaveToStream(resaved);
+        resaved.SetPosition(0);
+        TGuiPixelMapMemory reloaded;
+        reloaded.LoadFromStream(resaved);
+        if (!reloaded.Equals(map)) __builtin_trap();
+      } catch (const EPngError&) {
+        // Chunks that cannot be saved (iTXt, a tRNS that does not suit the colour type).
+      } catch (const Exception& e) {
+        if (std::string(e.what()) != "Saving this chunk type is not supported") __builtin_trap();
+      }
       // A decoded image encodes and reloads to the same pixels.
       if (map.Width() * map.Height() > 0 && map.Width() * map.Height() <= 4096) {
         TPortableNetworkGraphicPixel32 again;
