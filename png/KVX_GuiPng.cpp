@@ -281,7 +281,17 @@ void TPortableNetworkGraphic::DecompressImageData(TStream& Output) const {
   TMemoryStream gathered;
   GatherImageData(gathered);
   if (FImageHeader->CompressionMethod() != 0) throw EPngError("Unsupported compression method");
-  InflateStream(gathered.Memory(), static_cast<size_t>(gathered.Size()), Output, PngImageDataSize(*FImageHeader));
+  const uint64_t expected = PngImageDataSize(*FImageHeader);
+  // Appending to a memory stream: size it once for what the data can inflate to (deflate does
+  // not pack more than 1032 bytes into one), so the output does not grow step by step.
+  auto* memory = dynamic_cast<TMemoryStream*>(&Output);
+  if (memory && memory->Position() != memory->Size()) memory = nullptr;
+  if (memory) {
+    const uint64_t bound = static_cast<uint64_t>(gathered.Size()) * 1032 + 1024;
+    memory->SetSize(memory->Position() + static_cast<int64_t>(std::min(expected, bound)));
+  }
+  InflateStream(gathered.Memory(), static_cast<size_t>(gathered.Size()), Output, expected);
+  if (memory) memory->SetSize(memory->Position());
 }
 
 void TPortableNetworkGraphic::CompressImageData(TStream& Input) {
