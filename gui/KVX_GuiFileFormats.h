@@ -43,7 +43,8 @@ class TGuiCustomFileFormat : public TPersistent {
 };
 
 // Builds the class description of a format class T that has the static members
-// CanLoad(TStream&), CanHandleExtension(const std::string&) and a default constructor.
+// CanLoad(TStream&), CanHandleExtension(const std::string&) and a default constructor. One
+// description exists per class; Name is taken from the first call.
 template <class T>
 const TGuiFileFormatClass& FileFormatClassOf(const char* Name) {
   static const TGuiFileFormatClass Class{

@@ -139,9 +139,13 @@ TEST(GuiBlend, RunFormsEqualPixelForms) {
   const int32_t N = static_cast<int32_t>(Pixels.size());
   std::vector<TPixel32> Background(Pixels.rbegin(), Pixels.rend());
 
+  // Every foreground over every background.
+  for (TPixel32 B : Pixels) {
+    std::vector<TPixel32> Under(Pixels.size(), B);
+    OpaqueBlendRow(Pixels.data(), Under.data(), N);
+    for (int32_t i = 0; i < N; ++i) ASSERT_EQ(Under[i], ReferenceOpaqueBlend(Pixels[i], B));
+  }
   auto Row = Background;
-  OpaqueBlendRow(Pixels.data(), Row.data(), N);
-  for (int32_t i = 0; i < N; ++i) ASSERT_EQ(Row[i], OpaqueBlend(Pixels[i], Background[i]));
 
   Row = Background;
   WeightedMixRow(Pixels.data(), Row.data(), N, 77);
