@@ -33,7 +33,7 @@ void LoadAndDecode(const std::vector<uint8_t>& File) {
     TPortableNetworkGraphicPixel32 png;
     png.LoadFromStream(stream);
     const uint64_t pixels = uint64_t(png.ImageHeader().Width()) * png.ImageHeader().Height();
-    if (pixels <= (uint64_t{1} << 22)) {
+    if (pixels <= (uint64_t{1} << 20)) {
       TGuiPixelMapMemory map;
       png.AssignTo(map);
       // A copy of the object, and the file it saves, decode to the same pixels.
