@@ -229,6 +229,19 @@ void TChunkPngImageHeader::ResetToDefault() {
   FInterlaceMethod = imNone;
 }
 
+void TChunkPngImageHeader::Assign(const TCustomChunk& Source) {
+  TDefinedChunk::Assign(Source);
+  if (const auto* h = dynamic_cast<const TChunkPngImageHeader*>(&Source)) {
+    FWidth = h->FWidth;
+    FHeight = h->FHeight;
+    FBitDepth = h->FBitDepth;
+    FColorType = h->FColorType;
+    FCompressionMethod = h->FCompressionMethod;
+    FFilterMethod = h->FFilterMethod;
+    FInterlaceMethod = h->FInterlaceMethod;
+  }
+}
+
 void TChunkPngImageHeader::ReadData(TPngChunkReader& Reader) {
   FWidth = Reader.U32();
   FHeight = Reader.U32();

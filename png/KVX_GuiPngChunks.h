@@ -102,6 +102,8 @@ class TChunkPngImageHeader : public TCustomChunkPng {
   // The filter distance: bytes per complete pixel, at least 1 for packed samples.
   int PixelByteSize() const;
   void ResetToDefault();
+  // Copies the fields as they are, without the checks of loading.
+  void Assign(const TCustomChunk& Source) override;
 
  protected:
   size_t MinimumDataSize() const override { return 13; }

@@ -316,6 +316,13 @@ TEST(PngObject, PropertiesAndAssign) {
   TGuiPixelMapMemory copied;
   copy.AssignTo(copied);
   EXPECT_TRUE(before.Equals(copied));
+
+  // An empty object copies too, and empties the copy.
+  TPortableNetworkGraphicPixel32 empty;
+  EXPECT_NO_THROW(copy.Assign(empty));
+  EXPECT_EQ(copy.Width(), 0);
+  EXPECT_FALSE(copy.HasGammaInformation());
+  EXPECT_EQ(copy.DataChunkList().Count(), 0);
 }
 
 TEST(PngObject, TransparencyThatDoesNotSuitCopiesButDoesNotSave) {
