@@ -36,6 +36,7 @@ void CopyOptional(std::unique_ptr<T>& Own, const T* Source, TChunkPngImageHeader
     return;
   }
   if (!Own) Own = std::make_unique<T>(Header);
+  Own->HeaderChanged();  // the header may have a new colour type by now
   Own->Assign(*Source);
 }
 
