@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "effect/Process.h"
+#include "support/KVX_TestHost.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define KVX_COUNT_ALLOCATIONS 0
@@ -58,25 +59,13 @@ void operator delete[](void* p, size_t) noexcept { __libc_free(p); }
 #endif
 
 using namespace kvx;
-
-#if KVX_COUNT_ALLOCATIONS
-namespace {
-// A host that answers without allocating, so that only the plug-in's allocations are counted.
-intptr_t QuietHost(PVSTEffect, int32_t Opcode, int32_t, intptr_t, void*, float) {
-  return Opcode == amVersion ? 2400 : 0;
-}
-intptr_t Dispatch(PVSTEffect e, int32_t Opcode, int32_t Index = 0, intptr_t Value = 0,
-                  void* Ptr = nullptr, float Opt = 0) {
-  return e->Dispatcher(e, Opcode, Index, Value, Ptr, Opt);
-}
-}  // namespace
-#endif
+using kvx::test::Dispatch;
 
 TEST(OverdriveAllocation, NothingOnTheAudioThreadAllocates) {
 #if !KVX_COUNT_ALLOCATIONS
   GTEST_SKIP() << "the sanitizers own malloc; counted in the plain build";
 #else
-  PVSTEffect e = InstantiateModule(&QuietHost, ModuleClass<TProcessModule>);
+  PVSTEffect e = InstantiateModule(&kvx::test::QuietHostCallback, ModuleClass<TProcessModule>);
   ASSERT_NE(e, nullptr);
   Dispatch(e, effOpen);
   Dispatch(e, effSetSampleRate, 0, 0, nullptr, 48000);

@@ -9,24 +9,14 @@
 #include <vector>
 
 #include "effect/Process.h"
+#include "support/KVX_TestHost.h"
 
 using namespace kvx;
+using kvx::test::Dispatch;
 
-namespace {
-
-intptr_t Host(PVSTEffect, int32_t Opcode, int32_t, intptr_t, void*, float) {
-  return Opcode == amVersion ? 2400 : 0;
-}
-
-intptr_t Dispatch(PVSTEffect e, int32_t Opcode, int32_t Index = 0, intptr_t Value = 0,
-                  void* Ptr = nullptr, float Opt = 0) {
-  return e->Dispatcher(e, Opcode, Index, Value, Ptr, Opt);
-}
-
-}  // namespace
 
 TEST(OverdriveConcurrency, ChangesWhileProcessingDoNotRace) {
-  PVSTEffect e = InstantiateModule(&Host, ModuleClass<TProcessModule>);
+  PVSTEffect e = InstantiateModule(&kvx::test::QuietHostCallback, ModuleClass<TProcessModule>);
   ASSERT_NE(e, nullptr);
   Dispatch(e, effOpen);
   Dispatch(e, effSetSampleRate, 0, 0, nullptr, 44100);

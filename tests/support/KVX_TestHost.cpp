@@ -64,6 +64,10 @@ void TTestHost::Clear() {
   FCalls.clear();
 }
 
+intptr_t QuietHostCallback(PVSTEffect, int32_t Opcode, int32_t, intptr_t, void*, float) {
+  return Opcode == amVersion ? 2400 : 0;
+}
+
 TPluginLibrary::TPluginLibrary(const std::string& Path) {
   FHandle = dlopen(Path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (FHandle == nullptr) {

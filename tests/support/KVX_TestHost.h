@@ -71,6 +71,11 @@ class TPluginLibrary {
   std::string FError;
 };
 
+// A host callback that answers amVersion and nothing else, and never allocates: for tests that
+// count allocations or run under heavy concurrency.
+intptr_t QuietHostCallback(PVSTEffect Effect, int32_t Opcode, int32_t Index, intptr_t Value,
+                           void* ptr, float opt);
+
 inline intptr_t Dispatch(PVSTEffect Effect, int32_t Opcode, int32_t Index = 0, intptr_t Value = 0,
                          void* ptr = nullptr, float opt = 0.0f) {
   return Effect->Dispatcher(Effect, Opcode, Index, Value, ptr, opt);

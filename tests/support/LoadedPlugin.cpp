@@ -1,54 +1,20 @@
 #include "support/LoadedPlugin.h"
 
-#include <dlfcn.h>
-
-#include <cstdio>
-#include <mutex>
 #include <stdexcept>
 
 namespace kvx::test {
 
-namespace {
-
-std::mutex gLock;
-std::vector<std::pair<int32_t, float>> gAutomations;
-
-intptr_t HostCallback(PVSTEffect, int32_t Opcode, int32_t Index, intptr_t, void* Ptr, float Opt) {
-  switch (Opcode) {
-    case amVersion: return 2400;
-    case amGetProductString:
-      if (Ptr) std::snprintf(static_cast<char*>(Ptr), 64, "%s", "kvx test host");
-      return 1;
-    case amAutomate: {
-      std::lock_guard<std::mutex> guard(gLock);
-      gAutomations.emplace_back(Index, Opt);
-      return 0;
-    }
-    default: return 0;
-  }
-}
-
-}  // namespace
-
-TLoadedPlugin::TLoadedPlugin(const std::string& Path) {
-  const std::string path = Path.empty() ? std::string(KVX_BUILD_DIR) + "/ub37t.so" : Path;
-  FLibrary = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!FLibrary) throw std::runtime_error(std::string("dlopen failed: ") + dlerror());
-  using TMain = PVSTEffect (*)(TAudioMasterCallbackFunc);
-  auto entry = reinterpret_cast<TMain>(dlsym(FLibrary, "VSTPluginMain"));
-  if (!entry) throw std::runtime_error("VSTPluginMain missing");
-  {
-    std::lock_guard<std::mutex> guard(gLock);
-    gAutomations.clear();
-  }
-  FEffect = entry(&HostCallback);
+TLoadedPlugin::TLoadedPlugin(const std::string& Path)
+    : FLibrary(Path.empty() ? std::string(KVX_BUILD_DIR) + "/ub37t.so" : Path) {
+  if (!FLibrary.Loaded()) throw std::runtime_error("dlopen failed: " + FLibrary.Error());
+  if (!FLibrary.Entry()) throw std::runtime_error("VSTPluginMain missing");
+  FEffect = FLibrary.Entry()(&TTestHost::Callback);
   if (!FEffect) throw std::runtime_error("VSTPluginMain returned null");
   Dispatch(effOpen);
 }
 
 TLoadedPlugin::~TLoadedPlugin() {
   if (FEffect) Dispatch(effClose);
-  if (FLibrary) dlclose(FLibrary);
 }
 
 intptr_t TLoadedPlugin::Dispatch(int32_t Opcode, int32_t Index, intptr_t Value, void* Ptr,
@@ -91,11 +57,6 @@ void TLoadedPlugin::Process32(float* In0, float* In1, float* Out0, float* Out1, 
   float* in[2] = {In0, In1};
   float* out[2] = {Out0, Out1};
   FEffect->Process32Replacing(FEffect, in, out, N);
-}
-
-std::vector<std::pair<int32_t, float>> TLoadedPlugin::Automations() const {
-  std::lock_guard<std::mutex> guard(gLock);
-  return gAutomations;
 }
 
 }  // namespace kvx::test

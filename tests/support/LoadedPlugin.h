@@ -1,11 +1,12 @@
-// Loads the built plug-in with dlopen and drives its effect record as a host does.
+// The built plug-in, loaded with dlopen under the recording test host, with the calls a host
+// makes to start it and to process.
 #pragma once
 
-#include <atomic>
 #include <string>
 #include <vector>
 
 #include "plugin/KVX_VSTEffect.h"
+#include "support/KVX_TestHost.h"
 
 namespace kvx::test {
 
@@ -31,11 +32,11 @@ class TLoadedPlugin {
   void Process64(double* In0, double* In1, double* Out0, double* Out1, int32_t N) const;
   void Process32(float* In0, float* In1, float* Out0, float* Out1, int32_t N) const;
 
-  // Host calls received so far: amAutomate as (index, value).
-  std::vector<std::pair<int32_t, float>> Automations() const;
+  const TTestHost& Host() const { return FHost; }
 
  private:
-  void* FLibrary = nullptr;
+  TTestHost FHost;
+  TPluginLibrary FLibrary;
   PVSTEffect FEffect = nullptr;
 };
 
