@@ -71,6 +71,17 @@ float NumericHostValue(TVstHostPlugin& Plugin, int32_t Index, const std::string&
   constexpr int CSteps = 128;
   std::vector<TSample> samples;
   for (int k = 0; k <= CSteps; ++k) samples.push_back(ReadSample(Plugin, Index, static_cast<double>(k) / CSteps));
+  // An end that shows no number ("-inf", "off") hides how far the numbers reach: look closer.
+  if (!samples.front().Numeric) {
+    std::vector<TSample> near;
+    for (int j = 24; j >= 1; --j) near.push_back(ReadSample(Plugin, Index, std::ldexp(1.0 / CSteps, -j)));
+    samples.insert(samples.begin() + 1, near.begin(), near.end());
+  }
+  if (!samples.back().Numeric) {
+    std::vector<TSample> near;
+    for (int j = 1; j <= 24; ++j) near.push_back(ReadSample(Plugin, Index, 1.0 - std::ldexp(1.0 / CSteps, -j)));
+    samples.insert(samples.end() - 1, near.begin(), near.end());
+  }
   std::vector<const TSample*> numeric;
   for (const TSample& s : samples)
     if (s.Numeric) numeric.push_back(&s);
@@ -132,8 +143,8 @@ float NumericHostValue(TVstHostPlugin& Plugin, int32_t Index, const std::string&
       }
       return Inside;
     };
-    const double left = edge(hit, std::max(0.0, lo.X - 1.0 / CSteps));
-    const double right = edge(hit, std::min(1.0, hi.X + 1.0 / CSteps));
+    const double left = edge(hit, k > 0 ? samples[k - 1].X : 0.0);
+    const double right = edge(hit, k + 2 < samples.size() ? samples[k + 2].X : 1.0);
     const double x = 0.5 * (left + right);
     if (Matches(ReadSample(Plugin, Index, x), Target)) return static_cast<float>(x);
     Plugin.SetParameter(Index, static_cast<float>(hit));
@@ -162,6 +173,21 @@ float TextHostValue(TVstHostPlugin& Plugin, int32_t Index, const std::string& Na
     const float x = static_cast<float>(0.5 * (first + last) / CSteps);
     Plugin.SetParameter(Index, x);
     return x;
+  }
+  // A parameter that shows numbers: say so rather than listing them.
+  double low = INFINITY, high = -INFINITY;
+  size_t numbers = 0;
+  for (const std::string& text : distinct) {
+    double n = 0;
+    if (!ParseDisplayNumber(text, n)) continue;
+    ++numbers;
+    low = std::min(low, n);
+    high = std::max(high, n);
+  }
+  if (numbers * 2 > distinct.size()) {
+    const std::string unit = Trim(Plugin.ParameterLabel(Index));
+    throw EArgumentError("'" + Value + "' is not a number; " + Name + " takes values from " + FormatNumber(low) +
+                         " to " + FormatNumber(high) + (unit.empty() ? "" : " " + unit));
   }
   std::string list;
   for (size_t i = 0; i < distinct.size() && i < 12; ++i) list += (i ? ", " : "") + distinct[i];

@@ -750,12 +750,19 @@ TCheckResult RunIsolated(const TCheck& Check, const std::string& File, const TVa
   if (WIFSIGNALED(status)) return Fail("the plug-in crashed with " + SignalName(WTERMSIG(status)) + where);
   if (!haveResult) {
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return Fail("the plug-in ended the process (exit status " + std::to_string(code) + ")" + where);
+    return Fail("the plug-in crashed or ended the process (exit status " + std::to_string(code) + ")" + where);
   }
   return result;
 }
 
 }  // namespace
+
+TCheckResult RunValidationCheck(size_t Index, const std::string& FileName, bool Isolated,
+                                const TValidateOptions& Options) {
+  if (Index >= std::size(CChecks)) throw EArgumentError("no validation check " + std::to_string(Index));
+  if (Isolated) return RunIsolated(CChecks[Index], FileName, Options);
+  return CChecks[Index].Run(FileName);
+}
 
 std::vector<std::string> ValidationCheckNames() {
   std::vector<std::string> names;

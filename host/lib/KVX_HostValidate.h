@@ -3,6 +3,7 @@
 // validator down.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -25,6 +26,11 @@ struct TValidateOptions {
 
 // The names of the checks, in the order they run.
 std::vector<std::string> ValidationCheckNames();
+
+// Runs check number Index (in the order of ValidationCheckNames), in a child process when
+// Isolated is set, else in this process (a crash is then this process's).
+TCheckResult RunValidationCheck(size_t Index, const std::string& FileName, bool Isolated,
+                                const TValidateOptions& Options = {});
 
 // Runs every check on the plug-in at FileName, prints one line per check ("PASS  name: detail")
 // to Out and answers the number of failed checks.

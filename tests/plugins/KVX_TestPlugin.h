@@ -4,6 +4,7 @@
 // KVX_TEST_PLUGIN, so the validator can be shown to catch each of them.
 #pragma once
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -59,8 +60,10 @@ class TTestPlugin {
   PVSTEffect Effect() { return &FEffect; }
 
   // Gain is 2 x (+6 dB at 1, -inf at 0), halved in the second mode; Mix blends dry and wet.
-  double Gain() const { return 2.0 * FParams[0] * (FParams[2] >= 0.5f ? 0.5 : 1.0); }
-  double Mix() const { return FParams[1]; }
+  double Gain() const { return 2.0 * Param(0) * (Param(2) >= 0.5f ? 0.5 : 1.0); }
+  double Mix() const { return Param(1); }
+  // Parameters are set from any thread while the audio thread reads them.
+  float Param(int Index) const { return FParams[Index].load(std::memory_order_relaxed); }
 
  private:
   static TTestPlugin* Self(PVSTEffect E) { return E ? static_cast<TTestPlugin*>(E->User) : nullptr; }
@@ -72,11 +75,11 @@ class TTestPlugin {
   static void SetParameterEntry(PVSTEffect E, int32_t Index, float Value) {
     TTestPlugin* self = Self(E);
     if (self && Index >= 0 && Index < CParams && !std::isnan(Value))
-      self->FParams[Index] = Value < 0 ? 0.0f : Value > 1 ? 1.0f : Value;
+      self->FParams[Index].store(Value < 0 ? 0.0f : Value > 1 ? 1.0f : Value, std::memory_order_relaxed);
   }
   static float GetParameterEntry(PVSTEffect E, int32_t Index) {
     TTestPlugin* self = Self(E);
-    return (self && Index >= 0 && Index < CParams) ? self->FParams[Index] : 0.0f;
+    return (self && Index >= 0 && Index < CParams) ? self->Param(Index) : 0.0f;
   }
   static void Process32Entry(PVSTEffect E, float** In, float** Out, int32_t N) {
     if (TTestPlugin* self = Self(E); self && In && Out && N > 0) self->Process(In, Out, N, false);
@@ -98,7 +101,7 @@ class TTestPlugin {
         T y;
         if (bypass) {
           y = x;
-        } else if (FFaults.NanOut && FParams[0] > 0.9f) {
+        } else if (FFaults.NanOut && Param(0) > 0.9f) {
           y = static_cast<T>(NAN);
         } else {
           y = static_cast<T>(static_cast<double>(x) * (1.0 - m) + static_cast<double>(x) * g * m);
@@ -161,12 +164,12 @@ class TTestPlugin {
         if (!ptr || !param) return 0;
         char text[32];
         if (Index == 0) {
-          if (FParams[0] <= 0) std::snprintf(text, sizeof text, "-inf");
-          else std::snprintf(text, sizeof text, "%.2f", 20.0 * std::log10(2.0 * FParams[0]));
+          if (Param(0) <= 0) std::snprintf(text, sizeof text, "-inf");
+          else std::snprintf(text, sizeof text, "%.2f", 20.0 * std::log10(2.0 * Param(0)));
         } else if (Index == 1) {
-          std::snprintf(text, sizeof text, "%.1f", 100.0 * FParams[1]);
+          std::snprintf(text, sizeof text, "%.1f", 100.0 * Param(1));
         } else {
-          std::snprintf(text, sizeof text, "%s", FParams[2] >= 0.5f ? "Half" : "Clean");
+          std::snprintf(text, sizeof text, "%s", Param(2) >= 0.5f ? "Half" : "Clean");
         }
         Copy(ptr, text, 8);
         return 0;
@@ -177,11 +180,11 @@ class TTestPlugin {
         return 1;
       case effGetChunk:
         if (!ptr) return 0;
-        std::memcpy(FChunk, FParams, sizeof FParams);
+        for (int i = 0; i < CParams; ++i) FChunk[i] = Param(i);
         *static_cast<void**>(ptr) = FChunk;
         return sizeof FChunk;
       case effSetChunk: {
-        if (!ptr || Value != static_cast<intptr_t>(sizeof FParams)) return 0;
+        if (!ptr || Value != static_cast<intptr_t>(sizeof FChunk)) return 0;
         float values[CParams];
         std::memcpy(values, ptr, sizeof values);
         for (int i = 0; i < CParams; ++i) SetParameterEntry(&FEffect, i, values[i]);
@@ -227,7 +230,7 @@ class TTestPlugin {
   TVSTEffect FEffect{};
   TAudioMasterCallbackFunc FHost;
   TFaults FFaults;
-  float FParams[CParams] = {0.5f, 1.0f, 0.0f};
+  std::atomic<float> FParams[CParams] = {0.5f, 1.0f, 0.0f};
   float FChunk[CParams] = {};
   char FProgramName[24] = {};
   bool FBypass = false;
