@@ -4,6 +4,7 @@
 // KVX_TEST_PLUGIN, so the validator can be shown to catch each of them.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -27,6 +28,20 @@ struct TFaults {
 
 constexpr int CParams = 3;
 inline void* volatile GLeak = nullptr;
+
+// Every dispatcher call as (opcode, value), for tests of the order a host calls in.
+struct TCallLog {
+  static constexpr int CSize = 4096;
+  std::atomic<int> Count{0};
+  std::atomic<int64_t> Calls[CSize][2];
+  void Add(int32_t Opcode, intptr_t Value) {
+    const int i = Count.fetch_add(1, std::memory_order_relaxed);
+    if (i >= CSize) return;
+    Calls[i][0].store(Opcode, std::memory_order_relaxed);
+    Calls[i][1].store(Value, std::memory_order_relaxed);
+  }
+};
+inline TCallLog GCallLog;
 
 class TTestPlugin {
  public:
@@ -70,6 +85,7 @@ class TTestPlugin {
 
   static intptr_t DispatcherEntry(PVSTEffect E, int32_t Opcode, int32_t Index, intptr_t Value, void* ptr, float opt) {
     TTestPlugin* self = Self(E);
+    GCallLog.Add(Opcode, Value);
     return self ? self->Dispatch(Opcode, Index, Value, ptr, opt) : 0;
   }
   static void SetParameterEntry(PVSTEffect E, int32_t Index, float Value) {
@@ -243,7 +259,14 @@ class TTestPlugin {
 }  // namespace kvxtest
 
 // The entry of a test plug-in with the given faults. The host must answer amVersion.
+// kvx_test_call_log answers the dispatcher calls so far as (opcode, value) pairs.
 #define KVX_TEST_PLUGIN(...)                                                                   \
+  extern "C" __attribute__((visibility("default"))) int kvx_test_call_log(int64_t* Pairs, int Max) { \
+    const int n = std::min(kvxtest::GCallLog.Count.load(), std::min(Max, kvxtest::TCallLog::CSize)); \
+    for (int i = 0; i < n; ++i)                                                                \
+      for (int k = 0; k < 2; ++k) Pairs[2 * i + k] = kvxtest::GCallLog.Calls[i][k].load();     \
+    return n;                                                                                  \
+  }                                                                                            \
   extern "C" __attribute__((visibility("default"))) kvx::PVSTEffect VSTPluginMain(            \
       kvx::TAudioMasterCallbackFunc Host) {                                                    \
     if (!Host || Host(nullptr, kvx::amVersion, 0, 0, nullptr, 0) == 0) return nullptr;        \
