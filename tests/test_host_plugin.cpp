@@ -156,6 +156,8 @@ TEST(HostParameters, SettingsNameParametersIgnoringCase) {
   TVstHostPlugin p(CGain);
   p.Open();
   ApplyParameterSettings(p, {"mix=50", " GAIN =@0.25", "Mode=Half"});
+  // "on" and "off" only where the texts do not say otherwise.
+  EXPECT_THROW(ApplyParameterSettings(p, {"Mode=on"}), EArgumentError);
   EXPECT_EQ(p.Parameter(1), 0.5f);
   EXPECT_EQ(p.Parameter(0), 0.25f);
   EXPECT_GE(p.Parameter(2), 0.5f);

@@ -276,7 +276,29 @@ float HostValueForDisplay(TVstHostPlugin& Plugin, int32_t Index, const std::stri
     const float x = NumericHostValue(Plugin, Index, name, target, found);
     if (found) return x;
   }
-  return TextHostValue(Plugin, Index, name, v);
+  try {
+    return TextHostValue(Plugin, Index, name, v);
+  } catch (const EArgumentError&) {
+    // A switch that shows 0 and 1: "on" and "off" mean what they say.
+    const std::string word = Folded(v);
+    const bool on = word == "on" || word == "yes" || word == "true";
+    const bool off = word == "off" || word == "no" || word == "false";
+    if (!on && !off) throw;
+    // Only for a parameter that shows 0 and 1 at its ends.
+    double low = -1, high = -1;
+    const bool ends = ParseDisplayNumber(ReadSample(Plugin, Index, 0).Text, low) &&
+                      ParseDisplayNumber(ReadSample(Plugin, Index, 1).Text, high);
+    if (!ends || std::min(low, high) != 0 || std::max(low, high) != 1) throw;
+    bool found = false;
+    float x = 0;
+    try {
+      x = NumericHostValue(Plugin, Index, name, on ? 1.0 : 0.0, found);
+    } catch (const EArgumentError&) {
+      found = false;
+    }
+    if (!found) throw;
+    return x;
+  }
 }
 
 void ApplyParameterSettings(TVstHostPlugin& Plugin, const std::vector<std::string>& Settings) {
