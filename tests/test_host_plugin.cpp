@@ -145,10 +145,14 @@ TEST(HostParameters, DisplayedValuesMapToHostValues) {
   // Bisection lands in the middle of what the display rounds to -6.00: near the exact value.
   EXPECT_NEAR(HostValueForDisplay(p, 0, "-6"), 0.5 * std::pow(10.0, -6.0 / 20), 1e-5);
 
+  // A value that cannot be set leaves the parameter as it was.
   const char* const bad[][2] = {{"1", "101"}, {"1", "-1"}, {"0", "7"}, {"0", "abc"}, {"2", "loud"},
-                                {"1", "@1.5"}, {"1", "@x"}, {"1", ""}, {"1", "2x4"}};
+                                {"1", "@1.5"}, {"1", "@x"}, {"1", ""}, {"1", "2x4"}, {"2", "on"}};
   for (const auto& b : bad) {
-    EXPECT_THROW(HostValueForDisplay(p, std::atoi(b[0]), b[1]), EArgumentError) << b[1];
+    const int32_t index = std::atoi(b[0]);
+    p.SetParameter(index, 0.375f);
+    EXPECT_THROW(HostValueForDisplay(p, index, b[1]), EArgumentError) << b[1];
+    EXPECT_EQ(p.Parameter(index), 0.375f) << b[1];
   }
 }
 

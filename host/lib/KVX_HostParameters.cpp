@@ -247,7 +247,23 @@ std::string ParameterList(TVstHostPlugin& Plugin) {
   return list.empty() ? "none" : list;
 }
 
+namespace {
+float FindHostValue(TVstHostPlugin& Plugin, int32_t Index, const std::string& Value);
+}
+
 float HostValueForDisplay(TVstHostPlugin& Plugin, int32_t Index, const std::string& Value) {
+  // Probing moves the parameter; a value that cannot be set leaves it where it was.
+  const float original = Plugin.Parameter(Index);
+  try {
+    return FindHostValue(Plugin, Index, Value);
+  } catch (...) {
+    Plugin.SetParameter(Index, original);
+    throw;
+  }
+}
+
+namespace {
+float FindHostValue(TVstHostPlugin& Plugin, int32_t Index, const std::string& Value) {
   const std::string name = Trim(Plugin.ParameterName(Index));
   const std::string v = Trim(Value);
   if (v.empty()) throw EArgumentError("no value given for " + name);
@@ -300,6 +316,7 @@ float HostValueForDisplay(TVstHostPlugin& Plugin, int32_t Index, const std::stri
     return x;
   }
 }
+}  // namespace
 
 void ApplyParameterSettings(TVstHostPlugin& Plugin, const std::vector<std::string>& Settings) {
   for (const std::string& setting : Settings) {

@@ -26,12 +26,14 @@
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define KVX_SANITIZED 1
-#include <sanitizer/allocator_interface.h>
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 #define KVX_SANITIZED 1
-#include <sanitizer/allocator_interface.h>
 #endif
+#endif
+#ifdef KVX_SANITIZED
+// The sanitizers' allocator statistics (their interface header does not come with every compiler).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace kvx {

@@ -142,8 +142,11 @@ class TTestPlugin {
     return static_cast<T>(out);
   }
 
+  // At most Size - 1 bytes of Text and the zero.
   static void Copy(void* Ptr, const char* Text, size_t Size) {
-    std::snprintf(static_cast<char*>(Ptr), Size, "%s", Text);
+    const size_t n = strnlen(Text, Size - 1);
+    std::memcpy(Ptr, Text, n);
+    static_cast<char*>(Ptr)[n] = 0;
   }
 
   intptr_t Dispatch(int32_t Opcode, int32_t Index, intptr_t Value, void* ptr, float opt) {
