@@ -198,8 +198,9 @@ int CommandRender(TArguments& Args) {
   for (const std::string& s : settings) {
     const std::string n = s.substr(0, s.find('='));
     const int32_t i = FindParameter(p, n);
-    std::printf("Setting    %-14s %s %s (host value %.6g)\n", p.ParameterName(i).c_str(), p.ParameterDisplay(i).c_str(),
-                p.ParameterLabel(i).c_str(), static_cast<double>(p.Parameter(i)));
+    const std::string label = p.ParameterLabel(i);
+    std::printf("Setting    %-14s %s%s%s (host value %.6g)\n", p.ParameterName(i).c_str(), p.ParameterDisplay(i).c_str(),
+                label.empty() ? "" : " ", label.c_str(), static_cast<double>(p.Parameter(i)));
   }
   const double rtf = result.ProcessSeconds > 0 ? result.Output.Duration() / result.ProcessSeconds : INFINITY;
   std::printf("Processing %d-bit, %d-frame blocks, %.3f s in the plug-in: %.1fx real time\n", precision, block,
@@ -252,7 +253,9 @@ int CommandBench(TArguments& Args) {
   std::printf("%s: %.1f s of noise at 44100 Hz in 512-frame blocks\n", name.c_str(), seconds);
   for (const std::string& s : settings) {
     const int32_t i = FindParameter(p, s.substr(0, s.find('=')));
-    std::printf("  %s = %s %s\n", p.ParameterName(i).c_str(), p.ParameterDisplay(i).c_str(), p.ParameterLabel(i).c_str());
+    const std::string label = p.ParameterLabel(i);
+    std::printf("  %s = %s%s%s\n", p.ParameterName(i).c_str(), p.ParameterDisplay(i).c_str(), label.empty() ? "" : " ",
+                label.c_str());
   }
   const double single = MeasureRealTimeFactor(p, pp32, seconds);
   std::printf("32-bit  %8.1fx real time\n", single);
