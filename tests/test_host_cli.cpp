@@ -227,3 +227,17 @@ TEST_F(HostCli, ValidatePassesOurPlugin) {
   EXPECT_TRUE(HasLine(r.Stdout, "PASS  load and open: \"KVX ub37t v0.7\", 10 parameters, 2 in, 2 out")) << r.Stdout;
   EXPECT_TRUE(HasLine(r.Stdout, "PASS  state round trip")) << r.Stdout;
 }
+
+// The README's setting in displayed units and as raw host values renders the same file through
+// our plug-in.
+TEST_F(HostCli, RenderOurPluginDisplayedEqualsRaw) {
+  const std::string plugin = KVX_BUILD_DIR "/ub37t.so";
+  const auto a = Host({"render", plugin, "-o", Path("a.wav"), "--set", "Drive=80", "--set", "Oversampling=8"});
+  ASSERT_EQ(a.ExitCode, 0) << a.Stderr;
+  EXPECT_TRUE(HasLine(a.Stdout, "Setting    Drive          80 % (host value 0.8)")) << a.Stdout;
+  // Oversampling is displayed from 1 to 16 at host values 0 to 1: 8 lies at 7/15.
+  const auto b = Host({"render", plugin, "-o", Path("b.wav"), "--set", "Drive=@0.8", "--set", "Oversampling=@0.46666667"});
+  ASSERT_EQ(b.ExitCode, 0) << b.Stderr;
+  EXPECT_EQ(Contents(Path("a.wav")), Contents(Path("b.wav")));
+  EXPECT_EQ(ReadAudioFile(Path("a.wav")).Frames(), SynthesizeDemoRiff(44100).Frames());
+}
