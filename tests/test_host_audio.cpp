@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "host/lib/KVX_HostAudio.h"
 
@@ -60,6 +61,21 @@ TEST(HostAudioFile, RoundTripEachFormat) {
   const TAudioData r = ReadAudioFile(ogg);
   EXPECT_EQ(r.ChannelCount(), 1u);
   EXPECT_NEAR(static_cast<double>(r.Frames()), 48000, 2048);
+  fs::remove_all(folder);
+}
+
+// The same audio written twice gives the same bytes, a second apart as well.
+TEST(HostAudioFile, WritesAreReproducible) {
+  const fs::path folder = TempFolder();
+  const TAudioData d = Ramp(2, 100, 44100);
+  WriteAudioFile((folder / "a.wav").string(), d);
+  sleep(1);
+  WriteAudioFile((folder / "b.wav").string(), d);
+  auto bytes = [](const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  EXPECT_TRUE(bytes(folder / "a.wav") == bytes(folder / "b.wav"));
   fs::remove_all(folder);
 }
 

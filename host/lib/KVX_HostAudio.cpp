@@ -98,7 +98,10 @@ void WriteAudioFile(const std::string& FileName, const TAudioData& Data) {
   const fs::path target(FileName);
   if (fs::is_directory(target)) throw EStreamError("cannot write '" + FileName + "': it is a folder");
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  std::string hidden = target.filename().string();
+  hidden.insert(0, 1, '.');
+  hidden.append(".XXXXXX");
+  std::string temp = (folder / hidden).string();
   const int fd = mkstemp(temp.data());
   if (fd < 0) throw EStreamError("cannot write '" + FileName + "': " + std::strerror(errno));
   // mkstemp creates the file private; give it the permissions a plain create would.
@@ -115,6 +118,8 @@ void WriteAudioFile(const std::string& FileName, const TAudioData& Data) {
   } else {
     // Integer formats clip instead of wrapping around.
     sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    // The peak chunk carries the time of writing: without it the same audio gives the same file.
+    sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
     const size_t frames = Data.Frames();
     std::vector<double> interleaved(4096 * channels);
     ok = true;
