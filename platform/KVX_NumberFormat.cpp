@@ -52,12 +52,16 @@ std::string FloatToStrGeneral(double Value, int Digits, const std::string& Decim
   std::string Result = Negative ? "-" : "";
   if (Exponent >= Digits || Exponent < -5) {
     Result += Mantissa[0];
-    if (Mantissa.size() > 1) Result += DecimalSeparator + Mantissa.substr(1);
-    Result += "E" + std::to_string(Exponent);
+    if (Mantissa.size() > 1) Result.append(DecimalSeparator).append(Mantissa, 1, std::string::npos);
+    Result.push_back('E');
+    Result.append(std::to_string(Exponent));
     return Result;
   }
   if (Exponent < 0) {
-    Result += "0" + DecimalSeparator + std::string(static_cast<size_t>(-Exponent - 1), '0') + Mantissa;
+    Result.push_back('0');
+    Result.append(DecimalSeparator);
+    Result.append(static_cast<size_t>(-Exponent - 1), '0');
+    Result.append(Mantissa);
     return Result;
   }
   const size_t IntegerDigits = static_cast<size_t>(Exponent) + 1;

@@ -110,11 +110,13 @@ void TBasicVSTModule::SetFlags(TEffFlags Value) {
 
 intptr_t TBasicVSTModule::DispatchEffect(int32_t Opcode, int32_t Index, intptr_t Value, void* ptr,
                                          float opt) {
+  // effClose frees the module: nothing of it is touched afterwards.
+  if (Opcode == effClose) return HostCallClose(Index, Value, ptr, opt);
   intptr_t Result = 0;
   try {
-    if (Opcode < 0 || Opcode >= CDispatcherOpcodeCount) throw EVstError("Unknown OpCode");
-    if (Opcode == effClose) return (this->*CHandlers[Opcode])(Index, Value, ptr, opt);
-    Result = (this->*CHandlers[Opcode])(Index, Value, ptr, opt);
+    const auto Handler = Opcode >= 0 && Opcode < CDispatcherOpcodeCount ? CHandlers[Opcode] : nullptr;
+    if (Handler == nullptr) throw EVstError("Unknown OpCode");
+    Result = (this->*Handler)(Index, Value, ptr, opt);
   } catch (const EVstError&) {
     Result = 0;
   }

@@ -127,6 +127,10 @@ class TCustomVSTModule : public TBasicVSTModule {
   bool EditorNeedUpdate() const { return FEditorNeedUpdate.load(std::memory_order_relaxed); }
   void EditorPostUpdate() { FEditorNeedUpdate.store(true, std::memory_order_relaxed); }
   const ERect& EditorRect() const { return FEditorRect; }
+  // Frees the open editor window, if any (the reference is cleared first). The module layers
+  // call it before the layers above this one are gone, so that a window still open when the
+  // module is freed never outlives the state it shows.
+  void CloseEditor() { SetEditorForm(nullptr); }
 
   // ---- handlers of this layer ----
   intptr_t HostCallGetVu(int32_t Index, intptr_t Value, void* ptr, float opt) override;

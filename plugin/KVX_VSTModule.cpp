@@ -12,7 +12,7 @@ TVSTModule::TVSTModule(const char* ClassName, const TVSTModuleConfiguration* Con
   ParameterCategories().CheckParametersInUse();
 }
 
-TVSTModule::~TVSTModule() = default;
+TVSTModule::~TVSTModule() { CloseEditor(); }
 
 void TVSTModule::AfterConstruction() {
   TDspVSTModule::AfterConstruction();

@@ -85,6 +85,7 @@ class TVSTModule : public TDspVSTModule {
   // A module of the class ClassName with its stored configuration; a null configuration raises
   // EVstError "Resource <ClassName> not found".
   TVSTModule(const char* ClassName, const TVSTModuleConfiguration* Configuration);
+  // Frees an editor window that is still open before the lower layers go.
   ~TVSTModule() override;
 
   // Fires OnCreate.
