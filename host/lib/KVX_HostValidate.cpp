@@ -250,8 +250,12 @@ TCheckResult CheckHostileOpcodes(const std::string& File) {
       {"negative index, zeroed buffer", INT32_MIN, -16, true, -INFINITY},
   };
   int calls = 0;
-  for (int32_t op = 0; op <= 90; ++op) {
-    if (op == effClose) continue;
+  // 0 to 90, and opcodes no VST version defines.
+  std::vector<int32_t> opcodes;
+  for (int32_t op = 0; op <= 90; ++op)
+    if (op != effClose) opcodes.push_back(op);
+  for (int32_t op : {-1, INT32_MIN, 1000, INT32_MAX}) opcodes.push_back(op);
+  for (int32_t op : opcodes) {
     for (const TArgs& a : sets) {
       intptr_t value = a.Value;
       // These take pointers in Value: a garbage address there is the host's fault, not hostile input.
