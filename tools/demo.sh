@@ -14,6 +14,6 @@ echo "installed $HOME/.vst/ub37t.so"
 echo
 build/vsthost info "$HOME/.vst/ub37t.so"
 echo
-build/vsthost render "$HOME/.vst/ub37t.so" -o ub37t-demo.wav --set Drive=80 --set Oversampling=8
+build/vsthost render "$HOME/.vst/ub37t.so" -o ub37t-demo.wav --set Drive=80 --set Level=100 --set Oversampling=8
 echo
 echo "listen: $(pwd)/ub37t-demo.wav"
