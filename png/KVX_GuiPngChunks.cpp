@@ -140,7 +140,9 @@ uint32_t TPngChunkReader::U32() {
 std::string TPngChunkReader::ZeroTerminated(int MaxLength) {
   const uint8_t* start = FData + FPosition;
   const uint8_t* end = FData + FSize;
-  const uint8_t* zero = static_cast<const uint8_t*>(std::memchr(start, 0, static_cast<size_t>(end - start)));
+  // An empty chunk has no data pointer at all; memchr must not see it.
+  const uint8_t* zero =
+      start == end ? nullptr : static_cast<const uint8_t*>(std::memchr(start, 0, static_cast<size_t>(end - start)));
   const size_t length = static_cast<size_t>((zero ? zero : end) - start);
   FPosition += length + (zero ? 1 : 0);
   return std::string(reinterpret_cast<const char*>(start), std::min<size_t>(length, static_cast<size_t>(MaxLength)));

@@ -198,6 +198,19 @@ TEST(PngChunks, FieldsBeyondTheDataAreRefused) {
   }
 }
 
+// Chunks whose data starts with a zero-terminated string, with no data at all (found by the
+// fuzzer: the empty chunk's missing data pointer reached memchr).
+TEST(PngChunks, EmptyStringFirstChunks) {
+  {
+    TPortableNetworkGraphicPixel32 png;
+    EXPECT_NO_THROW(LoadInto(png, PngFile({kHeader, PngChunk("tEXt", {})})));
+  }
+  for (const char* name : {"zTXt", "iCCP", "iTXt", "pCAL"}) {
+    TPortableNetworkGraphicPixel32 png;
+    EXPECT_THROW(LoadInto(png, PngFile({kHeader, PngChunk(name, {})})), EPngError) << name;
+  }
+}
+
 TEST(PngChunks, ReadTheirFields) {
   TBytes text = {'T', 'i', 't', 'l', 'e', 0, 0};
   const TBytes packed = ZlibCompress({'h', 'e', 'l', 'l', 'o'});
