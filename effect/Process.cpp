@@ -442,20 +442,27 @@ void TProcessModule::VSTModuleProcess64Replacing(const PKVXDoubleFixedArray* Inp
   ProcessReplacing<double>(Inputs, Outputs, SampleFrames);
 }
 
+namespace {
+
+// Copies every channel the effect has both an input and an output for; in-place buffers stay.
+template <typename T>
+void BypassCopy(const T* const* Inputs, T* const* Outputs, int32_t Channels, uint32_t SampleFrames) {
+  for (int32_t i = 0; i < Channels; ++i)
+    if (Inputs[i] != Outputs[i]) std::memmove(Outputs[i], Inputs[i], SampleFrames * sizeof(T));
+}
+
+}  // namespace
+
 void TProcessModule::VSTModuleProcessBypass32(const PKVXSingleFixedArray* Inputs,
                                               const PKVXSingleFixedArray* Outputs,
                                               uint32_t SampleFrames) {
-  const int32_t n = std::min(Record().numInputs, Record().numOutputs);
-  for (int32_t i = 0; i < n; ++i)
-    if (Inputs[i] != Outputs[i]) std::memmove(Outputs[i], Inputs[i], SampleFrames * sizeof(float));
+  BypassCopy<float>(Inputs, Outputs, std::min(Record().numInputs, Record().numOutputs), SampleFrames);
 }
 
 void TProcessModule::VSTModuleProcessBypass64(const PKVXDoubleFixedArray* Inputs,
                                               const PKVXDoubleFixedArray* Outputs,
                                               uint32_t SampleFrames) {
-  const int32_t n = std::min(Record().numInputs, Record().numOutputs);
-  for (int32_t i = 0; i < n; ++i)
-    if (Inputs[i] != Outputs[i]) std::memmove(Outputs[i], Inputs[i], SampleFrames * sizeof(double));
+  BypassCopy<double>(Inputs, Outputs, std::min(Record().numInputs, Record().numOutputs), SampleFrames);
 }
 
 }  // namespace kvx

@@ -181,7 +181,8 @@ void Overdrive::Suspend() {
   for (double& s : FState) s = 0;
 }
 
-void Overdrive::Process64(const double* In0, const double* In1, double* Out0, double* Out1, int N) {
+template <typename T>
+void Overdrive::Split(const T* In0, const T* In1, T* Out0, T* Out1, int N) {
   for (int done = 0; done < N;) {
     const int n = std::min(FBlockSize, N - done);
     Piece(In0 + done, In1 + done, Out0 + done, Out1 + done, n);
@@ -190,13 +191,12 @@ void Overdrive::Process64(const double* In0, const double* In1, double* Out0, do
   if (N == 0) Piece(In0, In1, Out0, Out1, 0);
 }
 
+void Overdrive::Process64(const double* In0, const double* In1, double* Out0, double* Out1, int N) {
+  Split(In0, In1, Out0, Out1, N);
+}
+
 void Overdrive::Process32(const float* In0, const float* In1, float* Out0, float* Out1, int N) {
-  for (int done = 0; done < N;) {
-    const int n = std::min(FBlockSize, N - done);
-    Piece(In0 + done, In1 + done, Out0 + done, Out1 + done, n);
-    done += n;
-  }
-  if (N == 0) Piece(In0, In1, Out0, Out1, 0);
+  Split(In0, In1, Out0, Out1, N);
 }
 
 template <typename T>

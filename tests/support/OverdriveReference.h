@@ -60,6 +60,8 @@ class Overdrive {
 
  private:
   template <typename T>
+  void Split(const T* In0, const T* In1, T* Out0, T* Out1, int N);
+  template <typename T>
   void Piece(const T* In0, const T* In1, T* Out0, T* Out1, int N);
   template <typename T>
   void Kernel(const T* In0, const T* In1, T* Out0, T* Out1, int M);
