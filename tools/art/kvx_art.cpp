@@ -342,8 +342,8 @@ void BuildSheet(const TPictures& Pics, const std::string& FileName) {
 
   TGuiPixelMapMemory big;
   for (int i = 0; i < 2; ++i) {
-    Enlarge(*faces[i + 2], 2, big);
-    sheet.Caption(pad + i * (508 + pad), y, std::string(faceCaptions[i + 2]) + ", 2x");
+    Enlarge(*faces[i], 2, big);
+    sheet.Caption(pad + i * (508 + pad), y, std::string(faceCaptions[i]) + ", 2x");
     sheet.Picture(big, pad + i * (508 + pad), y + capH, false);
   }
   y += capH + 706 + pad;
