@@ -177,40 +177,45 @@ double PointerAngle(const TGuiCustomPixelMap& Map, int32_t Frame, int32_t Size) 
   return std::atan2(sx, -sy) * 180 / std::numbers::pi;
 }
 
-TEST_F(Art, KnobPointersSweepEvenlyFromSevenToFiveOClock) {
-  for (TArtworkPicture p : {apKnob, apKnob2}) {
-    TGuiPixelMapMemory map;
-    Load(p, map);
-    const TArtworkInfo& info = ArtworkInfo(p);
-    const int32_t size = info.Width;
-    std::vector<double> angle;
-    for (int32_t f = 0; f < info.GlyphCount; ++f) angle.push_back(PointerAngle(map, f, size));
-    EXPECT_NEAR(angle.front(), -150, 2) << info.FileName;
-    EXPECT_NEAR(angle.back(), 150, 2) << info.FileName;
-    EXPECT_NEAR(angle[info.GlyphCount / 2], 0, 3) << info.FileName;
-    for (int32_t f = 1; f < info.GlyphCount; ++f)
-      EXPECT_NEAR(angle[f] - angle[f - 1], 300.0 / 99, 1.2) << info.FileName << " frame " << f;
+// One of the two knobs, decoded from the embedded bytes.
+class KnobArt : public testing::TestWithParam<TArtworkPicture> {
+ protected:
+  void SetUp() override {
+    const std::span<const uint8_t> data = ArtworkData(GetParam());
+    TPortableNetworkGraphicPixel32 png;
+    Decode(TBytes(data.begin(), data.end()), png, Map);
   }
+  const TArtworkInfo& Info = ArtworkInfo(GetParam());
+  const int32_t Size = Info.Width;  // frames are square
+  TGuiPixelMapMemory Map;
+};
+
+TEST_P(KnobArt, PointerSweepsEvenlyFromSevenToFiveOClock) {
+  std::vector<double> angle;
+  for (int32_t f = 0; f < Info.GlyphCount; ++f) angle.push_back(PointerAngle(Map, f, Size));
+  EXPECT_NEAR(angle.front(), -150, 2);
+  EXPECT_NEAR(angle.back(), 150, 2);
+  EXPECT_NEAR(angle[Info.GlyphCount / 2], 0, 3);
+  for (int32_t f = 1; f < Info.GlyphCount; ++f)
+    EXPECT_NEAR(angle[f] - angle[f - 1], 300.0 / 99, 1.2) << "frame " << f;
 }
 
-TEST_F(Art, KnobShadingStaysWhileThePointerTurns) {
+TEST_P(KnobArt, ShadingStaysWhileThePointerTurns) {
   // Outside the pointer's reach (the skirt's rim and the shadow) every frame equals frame 0.
-  for (TArtworkPicture p : {apKnob, apKnob2}) {
-    TGuiPixelMapMemory map;
-    Load(p, map);
-    const TArtworkInfo& info = ArtworkInfo(p);
-    const int32_t size = info.Width;
-    const double c = size / 2.0, scale = size / 59.0;
-    int32_t moved = 0;
-    for (int32_t f = 1; f < info.GlyphCount; ++f)
-      for (int32_t y = 0; y < size; ++y)
-        for (int32_t x = 0; x < size; ++x)
-          if (std::hypot(x + 0.5 - c, y + 0.5 - c) / scale > 23.5 &&
-              !(map.Pixel(x, f * size + y) == map.Pixel(x, y)))
-            ++moved;
-    EXPECT_EQ(moved, 0) << info.FileName;
-  }
+  const double c = Size / 2.0, scale = Size / 59.0;
+  int32_t moved = 0;
+  for (int32_t f = 1; f < Info.GlyphCount; ++f)
+    for (int32_t y = 0; y < Size; ++y)
+      for (int32_t x = 0; x < Size; ++x)
+        if (std::hypot(x + 0.5 - c, y + 0.5 - c) / scale > 23.5 && !(Map.Pixel(x, f * Size + y) == Map.Pixel(x, y)))
+          ++moved;
+  EXPECT_EQ(moved, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Knobs, KnobArt, testing::Values(apKnob, apKnob2),
+                         [](const testing::TestParamInfo<TArtworkPicture>& p) {
+                           return std::string(ArtworkInfo(p.param).DisplayName);
+                         });
 
 // ---- regeneration -----------------------------------------------------------------------------
 
