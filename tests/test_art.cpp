@@ -159,6 +159,45 @@ TEST_F(Art, StitchedFramesAreUncutAndDistinct) {
   }
 }
 
+// Where the editor puts a control on a face, and the face's dark seat under it.
+struct Seat {
+  TArtworkPicture Face;
+  const char* Control;
+  int32_t Left, Top, Width, Height;
+};
+
+const Seat kSeats[] = {
+    {apFront, "DialLevel", 31, 37, 59, 59},      {apFront, "DialTone", 97, 37, 59, 59},
+    {apFront, "DialOutput", 163, 37, 59, 59},    {apFront, "ButtonBypass", 80, 201, 94, 94},
+    {apFront, "LEDOff", 207, 103, 9, 9},         {apFront, "ImgRotateFront", 118, 296, 18, 14},
+    {apBack, "DialDrive", 43, 62, 50, 50},       {apBack, "SwitchOversampling", 128, 64, 38, 38},
+    {apBack, "SwitchMode", 19, 134, 38, 38},     {apBack, "SwitchSymmetric", 128, 134, 38, 38},
+    {apBack, "SwitchStereoMono", 19, 197, 38, 38}, {apBack, "ImgRotateBack", 118, 296, 18, 14},
+};
+
+TEST_F(Art, SeatsLieCentredUnderTheirControls) {
+  // The centre of the dark seat drawn in the control's box must be the box's centre.
+  TGuiPixelMapMemory faces[2];
+  Load(apFront, faces[0]);
+  Load(apBack, faces[1]);
+  for (const Seat& s : kSeats) {
+    const TGuiCustomPixelMap& face = faces[s.Face == apBack];
+    double sx = 0, sy = 0, n = 0;
+    for (int32_t y = s.Top; y < s.Top + s.Height; ++y)
+      for (int32_t x = s.Left; x < s.Left + s.Width; ++x) {
+        const TPixel32 p = face.Pixel(x, y);
+        if ((p.R * 3 + p.G * 6 + p.B) / 10 < 32) {
+          sx += x + 0.5;
+          sy += y + 0.5;
+          ++n;
+        }
+      }
+    ASSERT_GT(n, s.Width * s.Height / 3) << s.Control << ": no seat under the control";
+    EXPECT_NEAR(sx / n, s.Left + s.Width / 2.0, 1.0) << s.Control;
+    EXPECT_NEAR(sy / n, s.Top + s.Height / 2.0, 1.0) << s.Control;
+  }
+}
+
 // The pointer's direction in one knob frame, in degrees clockwise from 12 o'clock: the centroid
 // of the bright pixels on the ring between the cap and the skirt's edge (the skirt is dark).
 double PointerAngle(const TGuiCustomPixelMap& Map, int32_t Frame, int32_t Size) {
