@@ -198,6 +198,30 @@ TEST_F(Art, SeatsLieCentredUnderTheirControls) {
   }
 }
 
+TEST_F(Art, CaptionBoxesHoldNoDrawnText) {
+  // The editor's labels write white text into these boxes; the face must keep them dark and
+  // free of its own letters, or the two would overprint.
+  struct Box {
+    TArtworkPicture Face;
+    const char* Label;
+    int32_t Left, Top, Width, Height;
+  };
+  const Box boxes[] = {{apFront, "LblByKVX", 158, 172, 62, 23},
+                       {apFront, "LblInputLevelCaption", 8, 327, 200, 10},
+                       {apBack, "LblWebSite", 48, 267, 157, 23}};
+  for (const Box& b : boxes) {
+    TGuiPixelMapMemory face;
+    Load(b.Face, face);
+    int brightest = 0;
+    for (int32_t y = b.Top; y < b.Top + b.Height; ++y)
+      for (int32_t x = b.Left; x < b.Left + b.Width; ++x) {
+        const TPixel32 p = face.Pixel(x, y);
+        brightest = std::max(brightest, (p.R * 3 + p.G * 6 + p.B) / 10);
+      }
+    EXPECT_LT(brightest, 140) << b.Label;
+  }
+}
+
 // The pointer's direction in one knob frame, in degrees clockwise from 12 o'clock: the centroid
 // of the bright pixels on the ring between the cap and the skirt's edge (the skirt is dark).
 double PointerAngle(const TGuiCustomPixelMap& Map, int32_t Frame, int32_t Size) {
