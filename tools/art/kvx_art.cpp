@@ -158,9 +158,11 @@ void RenderPicture(const TSvg& Svg, const TArtworkInfo& Info, TGuiPixelMapMemory
   }
 }
 
-void SavePng(const TGuiCustomPixelMap& Map, const std::string& FileName) {
+// The artwork is always 8-bit RGBA, whatever its pixels would allow; the opaque contact sheet
+// is stored without alpha.
+void SavePng(const TGuiCustomPixelMap& Map, const std::string& FileName, TPngStorageFormat Format = psfRGBA) {
   TPortableNetworkGraphicPixel32 png;
-  png.SetStorageFormat(psfRGBA);
+  png.SetStorageFormat(Format);
   png.Assign(Map);
   TMemoryStream stream;
   png.SaveToStream(stream);
@@ -394,7 +396,7 @@ void BuildSheet(const TPictures& Pics, const std::string& FileName) {
   sheet.Caption(pad, y, "LEDs 1:1: lit 256 x 256, unlit 297 x 298");
   sheet.Picture(Pics[apLEDOn], pad, y + capH, true);
   sheet.Picture(Pics[apLEDOff], pad + 256 + pad, y + capH, true);
-  SavePng(sheet.Map(), FileName);
+  SavePng(sheet.Map(), FileName, psfRGB);
 }
 
 int Run(int argc, char** argv) {
