@@ -5,7 +5,8 @@ set -euo pipefail
 packages=(build-essential g++ clang cmake ninja-build pkg-config
           libgtest-dev libgmock-dev libbenchmark-dev
           zlib1g-dev libx11-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
-          libsndfile1-dev libpng-dev libclang-rt-14-dev locales xvfb xauth)
+          libsndfile1-dev libpng-dev libclang-rt-14-dev locales xvfb xauth
+          librsvg2-dev librsvg2-bin)
 
 missing=()
 for p in "${packages[@]}"; do
