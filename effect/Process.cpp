@@ -168,6 +168,8 @@ void TProcessModule::VSTModuleCreate(TBasicVSTModule*) {
     Programs()[0].SetParameter(i, CDefaultValues[static_cast<size_t>(i)]);
   // No audio thread exists yet: bring the filters to the defaults now.
   ApplyPendingChanges();
+  FStatesLPF = FLPF.load(relaxed);
+  FStatesDrive = FDrive.load(relaxed);
 }
 
 void TProcessModule::VSTModuleClose(TBasicVSTModule*) {
@@ -405,12 +407,46 @@ void TProcessModule::StorePiece(const TOverdrivePiece& P) {
   if (!FStereo.load(relaxed)) std::fill(FFilterState + 5, FFilterState + 10, 0.0);
 }
 
+// The chain's states keep the scale of the values they were computed with. For a steady input y
+// the smoothing stages hold s_k = Trim * y * (1 - LPF)^(3 - k), so a coefficient that moves
+// towards 1 (a higher factor, a lower rate) leaves the first three stages far too large for it,
+// and the integrators amplify them into a burst; the high-pass after the drive gain holds states
+// in units of the old drive. Both are brought to the new scale here, where the new values are
+// taken: the smoothing chain keeps its steady state, the high-pass continues as if it had always
+// seen the new drive. The last stage and the DC-blocking state are left as they are. Nothing
+// changes while the values stay, so between changes the output is exactly the formulas'.
+void TProcessModule::CarryStatesOver(TOverdrivePiece& P) {
+  if (P.LPF != FStatesLPF) {
+    const double ratio = (1 - P.LPF) / (1 - FStatesLPF);
+    if (std::isfinite(ratio) && ratio > 0) {
+      const double ratio2 = ratio * ratio;
+      const double ratio3 = ratio2 * ratio;
+      for (int c = 0; c < 2; ++c) {
+        double* s = P.Chain + 5 * c;
+        s[0] *= ratio3;
+        s[1] *= ratio2;
+        s[2] *= ratio;
+      }
+    }
+    FStatesLPF = P.LPF;
+  }
+  if (P.Drive != FStatesDrive) {
+    const double ratio = P.Drive / FStatesDrive;
+    if (std::isfinite(ratio)) {
+      P.HighPass.S0 *= ratio;
+      P.HighPass.S1 *= ratio;
+    }
+    FStatesDrive = P.Drive;
+  }
+}
+
 template <typename T>
 void TProcessModule::ProcessReplacing(const T* const* Inputs, T* const* Outputs, uint32_t SampleFrames) {
   if (!FHighPass[0]) return;
   ApplyPendingChanges();
   TOverdrivePiece piece;
   LoadPiece(piece);
+  CarryStatesOver(piece);
   // Host blocks longer than the announced size are processed in pieces of that size, so the
   // chains' block-end rule falls where it would for blocks of the announced size.
   const int32_t pieceFrames = std::clamp(FHostBlockSize.load(relaxed), 1, CMaxPieceFrames);
