@@ -347,9 +347,18 @@ void TProcessModule::ApplyPendingChanges() {
     FUpDownSampling[c]->SetFactor(factor);
   }
   if (rate > 0 && std::isfinite(rate)) {
+    // A new rate redesigns the high-pass and the tone filter from scratch. Their states belong to
+    // the old design: carried into the new one they ring out well above the signal (a factor
+    // change at a strong tone setting rose 7 dB), so the filters start again from rest, as the
+    // resamplers do.
+    const bool newRate = FHighPass[0]->SampleRate() != static_cast<double>(rate);
     for (int c = 0; c < 2; ++c) {
       FHighPass[c]->SetSampleRate(rate);
       FTone[c]->SetSampleRate(rate);
+      if (newRate) {
+        FHighPass[c]->ResetStates();
+        FTone[c]->ResetStates();
+      }
     }
     for (int c = 0; c < 2; ++c) FUpDownSampling[c]->SetSampleRate(rate);
   }

@@ -25,10 +25,14 @@ struct TJump {
   const char* Name;
   int32_t Index;
   float From, To;  // host values
+  // Another parameter away from its default for the whole run (-1: none), as a host value.
+  int32_t HeldIndex = -1;
+  float HeldValue = 0;
 };
 
-// Every parameter from 0 to 1 and back, the factor between each pair of its three values, and
-// Drive halfway down.
+// Every parameter from 0 to 1 and back, the factor between each pair of its three values, Drive
+// halfway down, and the factor with the tone filter at both ends of its range (where that
+// filter's states matter).
 std::vector<TJump> Jumps() {
   static const char* const names[10] = {"Drive", "Tone", "Level", "Bypass", "Stereo", "Symmetric",
                                         "Oversampling", "Mode", "Input", "Output"};
@@ -42,6 +46,10 @@ std::vector<TJump> Jumps() {
   jumps.push_back({"Oversampling", pOversampling, c8x, 1.0f});
   jumps.push_back({"Oversampling", pOversampling, 1.0f, c8x});
   jumps.push_back({"Drive", pDrive, 1.0f, 0.5f});
+  for (float tone : {0.0f, 1.0f})
+    for (auto [from, to] : {std::pair{0.0f, 1.0f}, {1.0f, 0.0f}, {0.0f, c8x}, {c8x, 1.0f}})
+      jumps.push_back({tone > 0 ? "Oversampling at Tone +15" : "Oversampling at Tone -15", pOversampling, from, to,
+                       pTone, tone});
   return jumps;
 }
 
@@ -66,6 +74,7 @@ template <typename T>
 TLevels Measure(const TJump& J) {
   TLoadedPlugin plugin;
   plugin.SetParameter(pLevel, 1.0f);
+  if (J.HeldIndex >= 0) plugin.SetParameter(J.HeldIndex, J.HeldValue);
   plugin.SetParameter(J.Index, J.From);
   plugin.Start(cRate, cBlock, sizeof(T) == 8);
   std::vector<T> l(cBlock), r(cBlock), o0(cBlock), o1(cBlock);
