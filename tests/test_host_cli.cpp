@@ -166,6 +166,8 @@ TEST_F(HostCli, ValidatePassesGoodAndCatchesEachBrokenPlugin) {
       {"ignores_bypass", "FAIL  bypass is bit-exact", "differs from the input"},
       {"leaky", "FAIL  load and close 20 times without leaks", "heap grew by"},
       {"denormal", "FAIL  silence decays below -200 dBFS without denormals", "denormal samples"},
+      {"bursts", "FAIL  parameter jumps between 0 and 1 without bursts",
+       "Mode 0 -> 1 from the defaults: peak +3.7 dBFS within 40 blocks after the jump, steady -35.1 dBFS before"},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Plugin);
@@ -224,6 +226,7 @@ TEST_F(HostCli, ValidatePassesOurPlugin) {
   EXPECT_TRUE(HasLine(r.Stdout, "PASS  load and open: \"KVX ub37t v0.7\", 10 parameters, 2 in, 2 out")) << r.Stdout;
   EXPECT_TRUE(HasLine(r.Stdout, "PASS  bypass is bit-exact")) << r.Stdout;
   EXPECT_TRUE(HasLine(r.Stdout, "PASS  state round trip")) << r.Stdout;
+  EXPECT_TRUE(HasLine(r.Stdout, "PASS  parameter jumps between 0 and 1 without bursts")) << r.Stdout;
 }
 
 // The README's setting in displayed units and as raw host values renders the same file through
