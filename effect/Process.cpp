@@ -67,7 +67,10 @@ TVSTModuleConfiguration MakeConfiguration() {
   c.VersionMajor = 0;
   c.VersionMinor = 7;
   c.PlugCategory = vpcEffect;
-  c.CanDos = AllVstCanDos();
+  // Only what the effect does: an insert or a send with two inputs and two outputs, the host's
+  // bypass, and the vendor extension. No MIDI, no offline or non-real-time processing, no other
+  // channel layout: a host that is told so adds MIDI ports and layouts the effect never uses.
+  c.CanDos = TVstCanDos{vcdPlugAsChannelInsert, vcdPlugAsSend, vcd2in2out, vcdBypass, vcdCockosExtension};
   c.SampleRate = 44100.0f;
   c.IORatio = 1.0f;
   c.UniqueID = std::string("37t\0", 4);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -203,12 +204,20 @@ TEST_F(HostCli, InfoShowsOurPluginAsAHostSeesIt) {
         "Outputs        2", "Latency        0 samples", "Programs       1, current 0", "Parameters     10",
         "  hasCockosExtensions    0xFFFFFFFFBEEF0000"})
     EXPECT_TRUE(HasLine(r.Stdout, line)) << line << "\n" << r.Stdout;
-  // Every can-do text of the table answers 1, and the parameters come in their order.
-  for (const char* text : {"receiveVstEvents", "offline", "8in8out", "bypass", "LiveWithoutToolbar", "ChainPluginAPI"}) {
-    std::string line = std::string("  ") + text;
+  // What the effect does answers 1, the rest -1: no MIDI, no other layout, no offline processing.
+  struct TCanDo {
+    const char* Text;
+    const char* Answer;
+  } cando[] = {{"plugAsChannelInsert", "1"}, {"plugAsSend", "1"}, {"2in2out", "1"},  {"bypass", "1"},
+               {"receiveVstEvents", "-1"},   {"sendVstMidiEvent", "-1"}, {"offline", "-1"}, {"8in8out", "-1"},
+               {"noRealTime", "-1"},         {"ChainPluginAPI", "-1"}};
+  for (const TCanDo& c : cando) {
+    std::string line = std::string("  ") + c.Text;
     line.resize(25, ' ');
-    EXPECT_TRUE(HasLine(r.Stdout, line + "1")) << text;
+    const auto lines = SplitLines(r.Stdout);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), line + c.Answer), lines.end()) << c.Text << "\n" << r.Stdout;
   }
+  // The parameters come in their order.
   const char* const names[] = {"Drive", "Tone", "Level", "Bypass", "Stereo", "Symmetric", "Oversampling", "Mode", "Input", "Output"};
   for (int i = 0; i < 10; ++i) {
     char start[64];
