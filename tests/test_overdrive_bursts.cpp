@@ -31,8 +31,8 @@ struct TJump {
 };
 
 // Every parameter from 0 to 1 and back, the factor between each pair of its three values, Drive
-// halfway down, and the factor with the tone filter at both ends of its range (where that
-// filter's states matter).
+// halfway down, both in stereo, and the factor with the tone filter at both ends of its range
+// (where that filter's states matter).
 std::vector<TJump> Jumps() {
   static const char* const names[10] = {"Drive", "Tone", "Level", "Bypass", "Stereo", "Symmetric",
                                         "Oversampling", "Mode", "Input", "Output"};
@@ -46,6 +46,9 @@ std::vector<TJump> Jumps() {
   jumps.push_back({"Oversampling", pOversampling, c8x, 1.0f});
   jumps.push_back({"Oversampling", pOversampling, 1.0f, c8x});
   jumps.push_back({"Drive", pDrive, 1.0f, 0.5f});
+  // Two chains: both channels' states must follow.
+  jumps.push_back({"Drive in stereo", pDrive, 1.0f, 0.0f, pStereo, 1.0f});
+  jumps.push_back({"Oversampling in stereo", pOversampling, 0.0f, 1.0f, pStereo, 1.0f});
   for (float tone : {0.0f, 1.0f})
     for (auto [from, to] : {std::pair{0.0f, 1.0f}, {1.0f, 0.0f}, {0.0f, c8x}, {c8x, 1.0f}})
       jumps.push_back({tone > 0 ? "Oversampling at Tone +15" : "Oversampling at Tone -15", pOversampling, from, to,
