@@ -16,7 +16,8 @@
 //   before it reads any coefficient. A suspend bumps FSuspendCount, and the audio thread clears
 //   the chain states at its next block start, so no reset can be overwritten by a running block.
 // - When the smoothing coefficient or the drive differs from the one the states were computed
-//   with, the audio thread rescales those states at its block start (see CarryStatesOver).
+//   with, the audio thread rescales those states at its block start (see CarryStatesOver); a new
+//   rate starts the high-pass and tone filters from rest, as it does the resamplers.
 // - The oversampled signal lives in small chunks on the audio thread's stack (see
 //   ProcessKernel.h), so there are no work buffers to reallocate: neither a factor change nor a
 //   block-size announcement allocates.

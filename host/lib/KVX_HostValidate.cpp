@@ -368,6 +368,7 @@ TCheckResult CheckParameterJumps(const std::string& File) {
   // A burst is more than this far above both steady levels, and above full scale.
   constexpr double CAllowedRise = 12;
   const int32_t count = std::clamp(p.NumParams(), 0, CMaxParameters);
+  if (count == 0) return Skip("the plug-in has no parameters");
   std::vector<float> defaults;
   for (int32_t i = 0; i < count; ++i) defaults.push_back(p.Parameter(i));
   std::vector<std::vector<float>> settings = {defaults};
