@@ -67,7 +67,10 @@ TVSTModuleConfiguration MakeConfiguration() {
   c.VersionMajor = 0;
   c.VersionMinor = 7;
   c.PlugCategory = vpcEffect;
-  c.CanDos = AllVstCanDos();
+  // Only what the effect does: an insert or a send with two inputs and two outputs, the host's
+  // bypass, and the vendor extension. No MIDI, no offline or non-real-time processing, no other
+  // channel layout: a host that is told so adds MIDI ports and layouts the effect never uses.
+  c.CanDos = TVstCanDos{vcdPlugAsChannelInsert, vcdPlugAsSend, vcd2in2out, vcdBypass, vcdCockosExtension};
   c.SampleRate = 44100.0f;
   c.IORatio = 1.0f;
   c.UniqueID = std::string("37t\0", 4);
@@ -168,6 +171,8 @@ void TProcessModule::VSTModuleCreate(TBasicVSTModule*) {
     Programs()[0].SetParameter(i, CDefaultValues[static_cast<size_t>(i)]);
   // No audio thread exists yet: bring the filters to the defaults now.
   ApplyPendingChanges();
+  FStatesLPF = FLPF.load(relaxed);
+  FStatesDrive = FDrive.load(relaxed);
 }
 
 void TProcessModule::VSTModuleClose(TBasicVSTModule*) {
@@ -345,9 +350,18 @@ void TProcessModule::ApplyPendingChanges() {
     FUpDownSampling[c]->SetFactor(factor);
   }
   if (rate > 0 && std::isfinite(rate)) {
+    // A new rate redesigns the high-pass and the tone filter from scratch. Their states belong to
+    // the old design: carried into the new one they ring out well above the signal (a factor
+    // change at a strong tone setting rose 7 dB), so the filters start again from rest, as the
+    // resamplers do.
+    const bool newRate = FHighPass[0]->SampleRate() != static_cast<double>(rate);
     for (int c = 0; c < 2; ++c) {
       FHighPass[c]->SetSampleRate(rate);
       FTone[c]->SetSampleRate(rate);
+      if (newRate) {
+        FHighPass[c]->ResetStates();
+        FTone[c]->ResetStates();
+      }
     }
     for (int c = 0; c < 2; ++c) FUpDownSampling[c]->SetSampleRate(rate);
   }
@@ -405,12 +419,46 @@ void TProcessModule::StorePiece(const TOverdrivePiece& P) {
   if (!FStereo.load(relaxed)) std::fill(FFilterState + 5, FFilterState + 10, 0.0);
 }
 
+// The chain's states keep the scale of the values they were computed with. For a steady input y
+// the smoothing stages hold s_k = Trim * y * (1 - LPF)^(3 - k), so a coefficient that moves
+// towards 1 (a higher factor, a lower rate) leaves the first three stages far too large for it,
+// and the integrators amplify them into a burst; the high-pass after the drive gain holds states
+// in units of the old drive. Both are brought to the new scale here, where the new values are
+// taken: the smoothing chain keeps its steady state, the high-pass continues as if it had always
+// seen the new drive. The last stage and the DC-blocking state are left as they are. Nothing
+// changes while the values stay, so between changes the output is exactly the formulas'.
+void TProcessModule::CarryStatesOver(TOverdrivePiece& P) {
+  if (P.LPF != FStatesLPF) {
+    const double ratio = (1 - P.LPF) / (1 - FStatesLPF);
+    if (std::isfinite(ratio) && ratio > 0) {
+      const double ratio2 = ratio * ratio;
+      const double ratio3 = ratio2 * ratio;
+      for (int c = 0; c < 2; ++c) {
+        double* s = P.Chain + 5 * c;
+        s[0] *= ratio3;
+        s[1] *= ratio2;
+        s[2] *= ratio;
+      }
+    }
+    FStatesLPF = P.LPF;
+  }
+  if (P.Drive != FStatesDrive) {
+    const double ratio = P.Drive / FStatesDrive;
+    if (std::isfinite(ratio)) {
+      P.HighPass.S0 *= ratio;
+      P.HighPass.S1 *= ratio;
+    }
+    FStatesDrive = P.Drive;
+  }
+}
+
 template <typename T>
 void TProcessModule::ProcessReplacing(const T* const* Inputs, T* const* Outputs, uint32_t SampleFrames) {
   if (!FHighPass[0]) return;
   ApplyPendingChanges();
   TOverdrivePiece piece;
   LoadPiece(piece);
+  CarryStatesOver(piece);
   // Host blocks longer than the announced size are processed in pieces of that size, so the
   // chains' block-end rule falls where it would for blocks of the announced size.
   const int32_t pieceFrames = std::clamp(FHostBlockSize.load(relaxed), 1, CMaxPieceFrames);

@@ -15,6 +15,9 @@
 //   audio thread applies the settings through the filters' own setters at its next block start,
 //   before it reads any coefficient. A suspend bumps FSuspendCount, and the audio thread clears
 //   the chain states at its next block start, so no reset can be overwritten by a running block.
+// - When the smoothing coefficient or the drive differs from the one the states were computed
+//   with, the audio thread rescales those states at its block start (see CarryStatesOver); a new
+//   rate starts the high-pass and tone filters from rest, as it does the resamplers.
 // - The oversampled signal lives in small chunks on the audio thread's stack (see
 //   ProcessKernel.h), so there are no work buffers to reallocate: neither a factor change nor a
 //   block-size announcement allocates.
@@ -129,6 +132,7 @@ class TProcessModule : public TVSTModule {
   void ProcessReplacing(const T* const* Inputs, T* const* Outputs, uint32_t SampleFrames);
   void LoadPiece(TOverdrivePiece& P);
   void StorePiece(const TOverdrivePiece& P);
+  void CarryStatesOver(TOverdrivePiece& P);
   void PublishSettings();
 
   std::atomic<double> FInputGain{1.0};
@@ -169,6 +173,10 @@ class TProcessModule : public TVSTModule {
   uint32_t FAppliedVersion = 0;
   std::atomic<uint32_t> FSuspendCount{0};
   uint32_t FAppliedSuspendCount = 0;
+  // The smoothing coefficient and the drive that the chain states were computed with (audio
+  // thread).
+  double FStatesLPF = 0;
+  double FStatesDrive = 100;
 };
 
 // The stored configuration of TProcessModule.

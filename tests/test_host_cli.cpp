@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -166,6 +167,8 @@ TEST_F(HostCli, ValidatePassesGoodAndCatchesEachBrokenPlugin) {
       {"ignores_bypass", "FAIL  bypass is bit-exact", "differs from the input"},
       {"leaky", "FAIL  load and close 20 times without leaks", "heap grew by"},
       {"denormal", "FAIL  silence decays below -200 dBFS without denormals", "denormal samples"},
+      {"bursts", "FAIL  parameter jumps between 0 and 1 without bursts",
+       "Mode 0 -> 1 from the defaults: peak +3.7 dBFS within 40 blocks after the jump, steady -35.1 dBFS before"},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Plugin);
@@ -201,12 +204,20 @@ TEST_F(HostCli, InfoShowsOurPluginAsAHostSeesIt) {
         "Outputs        2", "Latency        0 samples", "Programs       1, current 0", "Parameters     10",
         "  hasCockosExtensions    0xFFFFFFFFBEEF0000"})
     EXPECT_TRUE(HasLine(r.Stdout, line)) << line << "\n" << r.Stdout;
-  // Every can-do text of the table answers 1, and the parameters come in their order.
-  for (const char* text : {"receiveVstEvents", "offline", "8in8out", "bypass", "LiveWithoutToolbar", "ChainPluginAPI"}) {
-    std::string line = std::string("  ") + text;
+  // What the effect does answers 1, the rest -1: no MIDI, no other layout, no offline processing.
+  struct TCanDo {
+    const char* Text;
+    const char* Answer;
+  } cando[] = {{"plugAsChannelInsert", "1"}, {"plugAsSend", "1"}, {"2in2out", "1"},  {"bypass", "1"},
+               {"receiveVstEvents", "-1"},   {"sendVstMidiEvent", "-1"}, {"offline", "-1"}, {"8in8out", "-1"},
+               {"noRealTime", "-1"},         {"ChainPluginAPI", "-1"}};
+  for (const TCanDo& c : cando) {
+    std::string line = std::string("  ") + c.Text;
     line.resize(25, ' ');
-    EXPECT_TRUE(HasLine(r.Stdout, line + "1")) << text;
+    const auto lines = SplitLines(r.Stdout);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), line + c.Answer), lines.end()) << c.Text << "\n" << r.Stdout;
   }
+  // The parameters come in their order.
   const char* const names[] = {"Drive", "Tone", "Level", "Bypass", "Stereo", "Symmetric", "Oversampling", "Mode", "Input", "Output"};
   for (int i = 0; i < 10; ++i) {
     char start[64];
@@ -224,6 +235,7 @@ TEST_F(HostCli, ValidatePassesOurPlugin) {
   EXPECT_TRUE(HasLine(r.Stdout, "PASS  load and open: \"KVX ub37t v0.7\", 10 parameters, 2 in, 2 out")) << r.Stdout;
   EXPECT_TRUE(HasLine(r.Stdout, "PASS  bypass is bit-exact")) << r.Stdout;
   EXPECT_TRUE(HasLine(r.Stdout, "PASS  state round trip")) << r.Stdout;
+  EXPECT_TRUE(HasLine(r.Stdout, "PASS  parameter jumps between 0 and 1 without bursts")) << r.Stdout;
 }
 
 // The README's setting in displayed units and as raw host values renders the same file through

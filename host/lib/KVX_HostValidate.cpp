@@ -78,6 +78,8 @@ std::string Decibels(double Amplitude) {
   return std::isinf(db) ? std::string("-inf dB") : Format("%.1f dB", db);
 }
 
+std::string DecibelsFS(double Amplitude) { return Format("%+.1f dBFS", AmplitudeToDecibelFS(Amplitude)); }
+
 // ---- driving the plug-in ------------------------------------------------------------------------
 
 // The test signal: a sine per channel (220 Hz, 330 Hz, ...) at -6 dBFS with a little noise.
@@ -351,6 +353,86 @@ TCheckResult CheckParameterSweep(const std::string& File) {
       if (!s.Process(512, &signal, &problem)) return Fail("random setting {" + setting + "}: " + problem);
   }
   return Pass(std::to_string(settings) + " settings, all outputs finite");
+}
+
+// A parameter jumped while a steady signal plays: the blocks right after the jump may carry the
+// transition to the new level, but not a burst far above both levels (a filter or smoother whose
+// states keep the scale of the old setting). Each parameter goes from 0 to 1 and back, from the
+// plug-in's defaults and, for plug-ins with few parameters, from a few random settings as well.
+TCheckResult CheckParameterJumps(const std::string& File) {
+  TSession<float> s(File, 44100, 512);
+  TVstHostPlugin& p = s.Plugin;
+  TSignal signal(44100);
+  constexpr int CSettleBlocks = 40, CSteadyBlocks = 20, CWindowBlocks = 40;
+  constexpr int CMaxParameters = 128;
+  // A burst is more than this far above both steady levels, and above full scale.
+  constexpr double CAllowedRise = 12;
+  const int32_t count = std::clamp(p.NumParams(), 0, CMaxParameters);
+  if (count == 0) return Skip("the plug-in has no parameters");
+  std::vector<float> defaults;
+  for (int32_t i = 0; i < count; ++i) defaults.push_back(p.Parameter(i));
+  std::vector<std::vector<float>> settings = {defaults};
+  std::mt19937 random(20261211);
+  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+  if (count <= 16)
+    for (int k = 0; k < 3; ++k) {
+      std::vector<float> setting;
+      for (int32_t i = 0; i < count; ++i) setting.push_back(unit(random));
+      settings.push_back(std::move(setting));
+    }
+
+  std::string problem;
+  // The peak of all outputs over Blocks blocks; false when an output is not finite.
+  auto peakOver = [&](int Blocks, double& Peak) {
+    Peak = 0;
+    for (int b = 0; b < Blocks; ++b) {
+      if (!s.Process(512, &signal, &problem)) return false;
+      for (int c = 0; c < s.Outputs(); ++c)
+        for (size_t i = 0; i < 512; ++i)
+          Peak = std::max(Peak, std::fabs(static_cast<double>(s.Out[static_cast<size_t>(c)][i])));
+    }
+    return true;
+  };
+  // Decibels of Peak above the larger steady level.
+  auto rise = [](double Peak, double Before, double After) {
+    const double steady = std::max(Before, After);
+    if (Peak <= 0) return -HUGE_VAL;
+    return steady > 0 ? AmplitudeToDecibelFS(Peak) - AmplitudeToDecibelFS(steady) : HUGE_VAL;
+  };
+  double worst = -HUGE_VAL;
+  int jumps = 0;
+  for (size_t k = 0; k < settings.size(); ++k) {
+    const std::string from = k == 0 ? "from the defaults" : "from random setting " + std::to_string(k);
+    for (int32_t i = 0; i < count; ++i) p.SetParameter(i, settings[k][static_cast<size_t>(i)]);
+    for (int32_t i = 0; i < count; ++i) {
+      const std::string title = ParameterTitle(p, i);
+      Note(title + " at 0 " + from);
+      p.SetParameter(i, 0.0f);
+      double before = 0, window = 0, after = 0;
+      if (!peakOver(CSettleBlocks, before) || !peakOver(CSteadyBlocks, before))
+        return Fail(title + " at 0 " + from + ": " + problem);
+      for (float to : {1.0f, 0.0f}) {
+        const std::string jump = title + Format(" %g -> ", 1 - to) + Format("%g ", to) + from;
+        Note(jump);
+        p.SetParameter(i, to);
+        if (!peakOver(CWindowBlocks, window) || !peakOver(CSteadyBlocks, after)) return Fail(jump + ": " + problem);
+        ++jumps;
+        const double r = rise(window, before, after);
+        if (std::isfinite(r)) worst = std::max(worst, r);
+        if (r > CAllowedRise && window > 1.0)
+          return Fail(jump + ": peak " + DecibelsFS(window) + " within " + std::to_string(CWindowBlocks) +
+                      " blocks after the jump, steady " + DecibelsFS(before) + " before and " + DecibelsFS(after) +
+                      " after");
+        before = after;
+      }
+      p.SetParameter(i, settings[k][static_cast<size_t>(i)]);
+    }
+  }
+  std::string detail = std::to_string(jumps) + " jumps " + (settings.size() > 1 ? "from the defaults and " +
+                       std::to_string(settings.size() - 1) + " random settings" : std::string("from the defaults"));
+  if (p.NumParams() > count) detail += " (the first " + std::to_string(count) + " parameters)";
+  if (jumps > 0 && std::isfinite(worst)) detail += Format("; largest rise %+.1f dB above the steady levels", worst);
+  return Pass(detail);
 }
 
 template <typename T>
@@ -672,6 +754,7 @@ const TCheck CChecks[] = {
     {"opcodes 0 to 90 with hostile arguments", CheckHostileOpcodes},
     {"parameter entries with hostile indexes and values", CheckParameterEntries},
     {"each parameter at 0, 0.5, 1 and random values while processing", CheckParameterSweep},
+    {"parameter jumps between 0 and 1 without bursts", CheckParameterJumps},
     {"bypass is bit-exact", CheckBypass},
     {"block sizes", CheckBlockSizes},
     {"sample rates", CheckSampleRates},

@@ -22,6 +22,7 @@ struct TFaults {
   bool IgnoresBypass = false;  // accepts effSetBypass but keeps processing
   bool Leaks = false;          // leaks 256 KiB per instance
   bool Denormals = false;      // a feedback path that decays through denormal numbers
+  bool Bursts = false;         // a smoother whose state keeps the scale of the old Mode's coefficient
   int TailSamples = 1;         // answer of effGetTailSize (1: no tail)
   int Latency = 0;             // InitialDelay; delays the whole signal by this many samples
 };
@@ -124,6 +125,15 @@ class TTestPlugin {
           if (FFaults.Denormals) {
             FFeedback[c] = static_cast<float>(y) + 0.5f * FFeedback[c];
             y = static_cast<T>(FFeedback[c]);
+          }
+          if (FFaults.Bursts) {
+            // s := k*s + y, out := (1 - k)*s: in steady state s holds y / (1 - k), so when Mode
+            // lowers k from 0.999 to 0.5 the old state comes out hundreds of times too loud.
+            const double k = Param(2) >= 0.5f ? 0.5 : 0.999;
+            double& state = FSmoother[c];
+            state = k * state + static_cast<double>(y);
+            if (std::fabs(state) < 1e-30) state = 0;
+            y = static_cast<T>((1 - k) * state);
           }
         }
         Out[c][i] = Accumulate ? Out[c][i] + y : y;
@@ -255,6 +265,7 @@ class TTestPlugin {
   bool FBypass = false;
   float FSampleRate = 44100;
   float FFeedback[2] = {};
+  double FSmoother[2] = {};
   double FDelay[2][64] = {};
   int FDelayPos[2] = {};
 };
