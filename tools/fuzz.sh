@@ -12,7 +12,7 @@ for fuzzer in "$build"/fuzz/fuzz_*; do
   mkdir -p "$work"
   seeds=()
   [ -d "$root/tests/fuzz/corpus/$name" ] && seeds+=("$root/tests/fuzz/corpus/$name")
-  case "$name" in *png*) seeds+=("$root/../shared/pngsuite") ;; esac
+  case "$name" in *png*) seeds+=("$root/tests/data/pngsuite") ;; esac
   echo "-- $name for ${seconds}s"
   # A fixed seed keeps the bounded run repeatable: what CI explores is what a developer reruns.
   "$fuzzer" -seed="${KVX_FUZZ_SEED:-1}" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
