@@ -11,9 +11,7 @@
 #include <cstring>
 #include <filesystem>
 
-#ifdef KVX_HAVE_SNDFILE
 #include <sndfile.h>
-#endif
 
 namespace kvx {
 
@@ -26,8 +24,6 @@ std::string LowerExtension(const std::string& FileName) {
 }
 
 }  // namespace
-
-#ifdef KVX_HAVE_SNDFILE
 
 TAudioData ReadAudioFile(const std::string& FileName) {
   std::error_code ec;
@@ -148,19 +144,6 @@ void WriteAudioFile(const std::string& FileName, const TAudioData& Data) {
   }
 }
 
-#else
-
-TAudioData ReadAudioFile(const std::string& FileName) {
-  throw EStreamError("cannot read '" + FileName + "': built without libsndfile");
-}
-int AudioFormatForFileName(const std::string& FileName) {
-  throw EArgumentError("cannot write '" + FileName + "': built without libsndfile");
-}
-void WriteAudioFile(const std::string& FileName, const TAudioData&) {
-  throw EStreamError("cannot write '" + FileName + "': built without libsndfile");
-}
-
-#endif
 
 // ---- the demo riff ------------------------------------------------------------------------------
 
