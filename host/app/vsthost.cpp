@@ -1,6 +1,7 @@
 // vsthost: a command-line VST 2.4 host to inspect, render, validate and benchmark plug-ins.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -18,10 +19,9 @@ using namespace kvx;
 
 namespace {
 
-const char* const CUsage =
-    "usage: vsthost COMMAND PLUGIN [OPTIONS]\n"
-    "\n"
-    "  info PLUGIN                        what a host learns of the plug-in\n"
+// Each command's usage, printed by "vsthost COMMAND --help"; together they are the overview.
+const char* const CInfoUsage = "  info PLUGIN                        what a host learns of the plug-in\n";
+const char* const CRenderUsage =
     "  render PLUGIN [-i IN] -o OUT       render IN (or the built-in demo riff) into OUT\n"
     "      --set NAME=VALUE               a parameter in the units it displays (Drive=80);\n"
     "                                     NAME=@0.8 sets the host value 0..1; repeatable\n"
@@ -29,13 +29,27 @@ const char* const CUsage =
     "      --block N                      block size (512)\n"
     "      --precision 32|64              sample precision (32)\n"
     "      --tail SECONDS                 render this long after the input ends\n"
-    "                                     (default: the plug-in's tail size)\n"
+    "                                     (default: the plug-in's tail size)\n";
+const char* const CValidateUsage =
     "  validate PLUGIN [--verbose] [--timeout SECONDS]\n"
-    "                                     run the checks a careful host runs\n"
+    "                                     run the checks a careful host runs\n";
+const char* const CBenchUsage =
     "  bench PLUGIN [--set NAME=VALUE]... [--seconds N]\n"
-    "                                     real-time factor at 44.1 kHz, 512-frame blocks\n"
-    "\n"
+    "                                     real-time factor at 44.1 kHz, 512-frame blocks\n";
+const char* const CFormatNote =
     "OUT's extension chooses its format: .wav (32-bit float), .flac, .aiff, .ogg, .w64, .caf.\n";
+
+void PrintUsage(const std::string& Command) {
+  std::string text = "usage: vsthost COMMAND PLUGIN [OPTIONS]\n\n";
+  if (Command == "info") text = CInfoUsage;
+  else if (Command == "render") text = std::string(CRenderUsage) + "\n" + CFormatNote;
+  else if (Command == "validate") text = CValidateUsage;
+  else if (Command == "bench") text = CBenchUsage;
+  else text += std::string(CInfoUsage) + CRenderUsage + CValidateUsage + CBenchUsage + "\n" + CFormatNote;
+  std::fputs(text.c_str(), stdout);
+}
+
+bool IsHelp(const std::string& Argument) { return Argument == "-h" || Argument == "--help"; }
 
 // A usage mistake: one line, exit status 2.
 struct TUsageError {
@@ -277,8 +291,14 @@ int main(int argc, char** argv) {
   try {
     if (args.Done()) throw TUsageError{"no command given"};
     const std::string command = args.Take();
-    if (command == "-h" || command == "--help" || command == "help") {
-      std::fputs(CUsage, stdout);
+    if (IsHelp(command) || command == "help") {
+      PrintUsage(args.Done() ? "" : args.Items[args.Next]);
+      return 0;
+    }
+    // "vsthost render --help", also after other arguments: that command's usage.
+    const bool known = command == "info" || command == "render" || command == "validate" || command == "bench";
+    if (known && std::any_of(args.Items.begin() + 1, args.Items.end(), IsHelp)) {
+      PrintUsage(command);
       return 0;
     }
     if (command == "info") return CommandInfo(args);
