@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -144,12 +146,10 @@ int CommandInfo(TArguments& Args) {
 
 // ---- render -------------------------------------------------------------------------------------
 
-void PrintLevels(const char* Caption, const TAudioData& Data) {
-  for (size_t c = 0; c < Data.ChannelCount(); ++c) {
-    const TChannelLevel level = MeasureLevel(Data.Channels[c]);
-    std::printf("  %-3s %-4zu %s %s\n", Caption, c + 1, FormatDecibels(level.Peak, 10).c_str(),
-                FormatDecibels(level.Rms, 10).c_str());
-  }
+void PrintLevels(const char* Caption, const std::vector<TChannelLevel>& Levels) {
+  for (size_t c = 0; c < Levels.size(); ++c)
+    std::printf("  %-3s %-4zu %s %s\n", Caption, c + 1, FormatDecibels(Levels[c].Peak, 10).c_str(),
+                FormatDecibels(Levels[c].Rms, 10).c_str());
 }
 
 int CommandRender(TArguments& Args) {
@@ -157,7 +157,8 @@ int CommandRender(TArguments& Args) {
   const std::string file = Args.Take();
   std::string input, output;
   std::vector<std::string> settings;
-  double rate = 0, tail = -1;
+  // Unset until given: no value stands for "not given".
+  std::optional<double> rate, tail;
   int block = 512, precision = 32;
   while (!Args.Done()) {
     const std::string a = Args.Take();
@@ -173,42 +174,54 @@ int CommandRender(TArguments& Args) {
   if (output.empty()) throw TUsageError{"render needs -o OUT"};
   if (precision != 32 && precision != 64) throw TUsageError{"--precision takes 32 or 64"};
   if (block < 1 || block > 65536) throw TUsageError{"--block takes 1 to 65536"};
-  if (tail != -1 && (tail < 0 || tail > 3600)) throw TUsageError{"--tail takes 0 to 3600 seconds"};
-  if (!input.empty() && rate != 0)
+  if (tail && !(*tail >= 0 && *tail <= 3600)) throw TUsageError{"--tail takes 0 to 3600 seconds"};
+  if (!input.empty() && rate)
     throw TUsageError{"--rate sets the rate of the built-in demo; a file is processed at its own rate"};
-  if (rate == 0) rate = 44100;
-  if (rate < 8000 || rate > 768000) throw TUsageError{"--rate takes 8000 to 768000 Hz"};
+  if (rate && !(*rate >= 8000 && *rate <= 768000)) throw TUsageError{"--rate takes 8000 to 768000 Hz"};
   AudioFormatForFileName(output);  // an unknown format fails before any work
 
-  const TAudioData source = input.empty() ? SynthesizeDemoRiff(rate) : ReadAudioFile(input);
-  TVstHostPlugin p(file, source.SampleRate, block);
+  // The demo is short and made in memory; a file is read block by block.
+  std::unique_ptr<TAudioFileReader> reader;
+  TAudioData demo;
+  std::unique_ptr<TAudioDataSource> demoSource;
+  TAudioSource* source = nullptr;
+  if (input.empty()) {
+    demo = SynthesizeDemoRiff(rate.value_or(44100));
+    demoSource = std::make_unique<TAudioDataSource>(demo);
+    source = demoSource.get();
+  } else {
+    reader = std::make_unique<TAudioFileReader>(input);
+    source = reader.get();
+  }
+  TVstHostPlugin p(file, source->SampleRate(), block);
   p.Open();
   ApplyParameterSettings(p, settings);
 
   TRenderOptions options;
   options.BlockSize = block;
   options.Precision = precision == 64 ? pp64 : pp32;
-  options.TailSeconds = tail;
+  options.TailSeconds = tail.value_or(-1);
   TProgressBar progress(stderr, isatty(STDERR_FILENO) != 0, "rendering");
   options.OnProgress = [&](double f) { progress.Update(f); };
-  TRenderResult result = RenderAudio(p, source, options);
+  CheckRenderable(p);
+  TAudioFileWriter writer(output, source->SampleRate(), static_cast<size_t>(p.NumOutputs()));
+  const TRenderSummary result = RenderStream(p, *source, writer, options);
   progress.Finish();
-  WriteAudioFile(output, result.Output);
+  writer.Commit();
 
-  size_t nonFinite = 0;
-  for (const auto& ch : result.Output.Channels)
-    for (double s : ch) nonFinite += std::isfinite(s) ? 0 : 1;
+  const double sampleRate = source->SampleRate();
+  const size_t channels = source->ChannelCount();
+  const double inSeconds = static_cast<double>(result.InputFrames) / sampleRate;
+  const double outSeconds = static_cast<double>(result.OutputFrames) / sampleRate;
   const std::string name = p.EffectName().empty() ? p.ProductString() : p.EffectName();
   std::printf("Plug-in    %s (%s)\n", name.c_str(), file.c_str());
   if (input.empty())
-    std::printf("Input      built-in demo riff, %zu channel, %.0f Hz, %.2f s\n", source.ChannelCount(), source.SampleRate,
-                source.Duration());
+    std::printf("Input      built-in demo riff, %zu channel, %.0f Hz, %.2f s\n", channels, sampleRate, inSeconds);
   else
-    std::printf("Input      %s, %zu channel%s, %.0f Hz, %.2f s\n", input.c_str(), source.ChannelCount(),
-                source.ChannelCount() == 1 ? "" : "s", source.SampleRate, source.Duration());
-  std::printf("Output     %s, %zu channel%s, %.2f s (tail %.2f s)\n", output.c_str(), result.Output.ChannelCount(),
-              result.Output.ChannelCount() == 1 ? "" : "s", result.Output.Duration(),
-              static_cast<double>(result.TailFrames) / source.SampleRate);
+    std::printf("Input      %s, %zu channel%s, %.0f Hz, %.2f s\n", input.c_str(), channels, channels == 1 ? "" : "s",
+                sampleRate, inSeconds);
+  std::printf("Output     %s, %zu channel%s, %.2f s (tail %.2f s)\n", output.c_str(), result.OutputLevels.size(),
+              result.OutputLevels.size() == 1 ? "" : "s", outSeconds, static_cast<double>(result.TailFrames) / sampleRate);
   for (const std::string& s : settings) {
     const std::string n = s.substr(0, s.find('='));
     const int32_t i = FindParameter(p, n);
@@ -216,13 +229,21 @@ int CommandRender(TArguments& Args) {
     std::printf("Setting    %-14s %s%s%s (host value %.6g)\n", p.ParameterName(i).c_str(), p.ParameterDisplay(i).c_str(),
                 label.empty() ? "" : " ", label.c_str(), static_cast<double>(p.Parameter(i)));
   }
-  const double rtf = result.ProcessSeconds > 0 ? result.Output.Duration() / result.ProcessSeconds : INFINITY;
-  std::printf("Processing %d-bit, %d-frame blocks, %.3f s in the plug-in: %.1fx real time\n", precision, block,
-              result.ProcessSeconds, rtf);
+  // Nothing processed, nothing to time: no real-time factor rather than an infinite one.
+  if (result.ProcessSeconds > 0)
+    std::printf("Processing %d-bit, %d-frame blocks, %.3f s in the plug-in: %.1fx real time\n", precision, block,
+                result.ProcessSeconds, outSeconds / result.ProcessSeconds);
+  else
+    std::printf("Processing %d-bit, %d-frame blocks, nothing to process\n", precision, block);
   std::printf("Levels     %10s %10s  (dBFS)\n", "peak", "RMS");
-  PrintLevels("in", source);
-  PrintLevels("out", result.Output);
-  if (nonFinite > 0) std::printf("warning: the plug-in produced %zu samples that are not finite\n", nonFinite);
+  PrintLevels("in", result.InputLevels);
+  PrintLevels("out", result.OutputLevels);
+  if (reader && reader->MissingFrames() > 0)
+    std::fprintf(stderr, "vsthost: warning: '%s' ends %llu frames (%.3f s) before the length its header declares\n",
+                 input.c_str(), static_cast<unsigned long long>(reader->MissingFrames()),
+                 static_cast<double>(reader->MissingFrames()) / sampleRate);
+  if (result.NonFiniteSamples > 0)
+    std::printf("warning: the plug-in produced %zu samples that are not finite\n", result.NonFiniteSamples);
   p.Close();
   return 0;
 }
