@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -70,11 +71,15 @@ struct TArguments {
   }
 };
 
+// One plain decimal number: no blanks, no hexadecimal, no "inf" or "nan".
 double ParseNumber(const std::string& Option, const std::string& Text) {
-  char* end = nullptr;
-  errno = 0;
-  const double v = std::strtod(Text.c_str(), &end);
-  if (Text.empty() || !end || *end != 0 || errno != 0 || !std::isfinite(v))
+  const char* begin = Text.data() + (!Text.empty() && Text[0] == '+' ? 1 : 0);
+  const char* end = Text.data() + Text.size();
+  double v = 0;
+  const auto [stop, ec] = std::from_chars(begin, end, v);
+  if (ec == std::errc::result_out_of_range && stop == end)
+    throw TUsageError{Option + " value " + Text + " is out of range"};
+  if (begin == end || ec != std::errc() || stop != end || !std::isfinite(v))
     throw TUsageError{Option + " takes a number, not '" + Text + "'"};
   return v;
 }
@@ -192,6 +197,10 @@ int CommandRender(TArguments& Args) {
   } else {
     reader = std::make_unique<TAudioFileReader>(input);
     source = reader.get();
+    if (const uint64_t missing = reader->MissingFrames())
+      std::fprintf(stderr, "vsthost: warning: '%s' is %llu frames (%.3f s) shorter than its header declares; "
+                   "rendering what it holds\n", input.c_str(), static_cast<unsigned long long>(missing),
+                   static_cast<double>(missing) / reader->SampleRate());
   }
   TVstHostPlugin p(file, source->SampleRate(), block);
   p.Open();
@@ -238,10 +247,6 @@ int CommandRender(TArguments& Args) {
   std::printf("Levels     %10s %10s  (dBFS)\n", "peak", "RMS");
   PrintLevels("in", result.InputLevels);
   PrintLevels("out", result.OutputLevels);
-  if (reader && reader->MissingFrames() > 0)
-    std::fprintf(stderr, "vsthost: warning: '%s' ends %llu frames (%.3f s) before the length its header declares\n",
-                 input.c_str(), static_cast<unsigned long long>(reader->MissingFrames()),
-                 static_cast<double>(reader->MissingFrames()) / sampleRate);
   if (result.NonFiniteSamples > 0)
     std::printf("warning: the plug-in produced %zu samples that are not finite\n", result.NonFiniteSamples);
   p.Close();

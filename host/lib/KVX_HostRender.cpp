@@ -129,7 +129,7 @@ TRenderSummary RenderStream(TVstHostPlugin& Plugin, TAudioSource& Source, TAudio
   // Dropping channels silently would render something else than the user hears: refuse it. A
   // mono input feeds every input.
   if (channels > 1 && channels > static_cast<size_t>(Plugin.NumInputs()))
-    throw EArgumentError("the input has " + std::to_string(channels) + " channels but the plug-in only " +
+    throw EArgumentError("the input has " + std::to_string(channels) + " channels but the plug-in has only " +
                          std::to_string(Plugin.NumInputs()) + " input" + (Plugin.NumInputs() == 1 ? "" : "s"));
   if (!(Options.TailSeconds <= 3600)) throw EArgumentError("the tail must be at most an hour");
 
