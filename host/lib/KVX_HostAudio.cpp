@@ -63,7 +63,8 @@ uint64_t WaveFramesMissing(const std::string& FileName) {
       // 0 and 0xFFFFFFFF are what streaming writers leave: no length declared.
       if (blockAlign == 0 || size == 0 || size == 0xFFFFFFFFu) return 0;
       const uint64_t held = fileSize - (at + 8);
-      return size > held ? (size - held) / blockAlign : 0;
+      // Frames declared less frames readable: a partial last frame counts as missing.
+      return size > held ? size / blockAlign - held / blockAlign : 0;
     }
     at += 8 + uint64_t{size} + (size & 1);
   }
