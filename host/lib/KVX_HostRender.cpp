@@ -172,23 +172,50 @@ TRenderResult RenderAudio(TVstHostPlugin& Plugin, const TAudioData& Input, const
   return result;
 }
 
+namespace {
+
+// Stereo noise at half full scale, made as it is read, and a sink that drops what it gets: a
+// measurement of any length holds two blocks.
+class TNoiseSource : public TAudioSource {
+ public:
+  explicit TNoiseSource(uint64_t Frames) : FFrames(Frames) {}
+  double SampleRate() const override { return 44100; }
+  size_t ChannelCount() const override { return 2; }
+  uint64_t Frames() const override { return FFrames; }
+  size_t Read(TAudioBlock& Block, size_t Count) override {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(Count, FFrames - FDone));
+    for (size_t c = 0; c < 2; ++c)
+      for (size_t i = 0; i < n; ++i) {
+        FState[c] = FState[c] * 1664525u + 1013904223u;
+        Block[c][i] = 0.5 * (static_cast<double>(FState[c] >> 8) / 8388608.0 - 1.0);
+      }
+    FDone += n;
+    return n;
+  }
+
+ private:
+  uint64_t FFrames;
+  uint64_t FDone = 0;
+  uint32_t FState[2] = {12345, 67890};
+};
+
+class TDiscardSink : public TAudioSink {
+ public:
+  void Write(const TAudioBlock&, size_t) override {}
+};
+
+}  // namespace
+
 double MeasureRealTimeFactor(TVstHostPlugin& Plugin, TProcessPrecision Precision, double Seconds) {
-  TAudioData noise;
-  noise.SampleRate = 44100;
-  const size_t frames = static_cast<size_t>(std::max(0.1, Seconds) * noise.SampleRate);
-  noise.Channels.assign(2, std::vector<double>(frames));
-  uint32_t state = 12345;
-  for (auto& ch : noise.Channels)
-    for (double& s : ch) {
-      state = state * 1664525u + 1013904223u;
-      s = 0.5 * (static_cast<double>(state >> 8) / 8388608.0 - 1.0);
-    }
+  const uint64_t frames = static_cast<uint64_t>(std::max(0.1, Seconds) * 44100);
+  TNoiseSource noise(frames);
+  TDiscardSink discard;
   TRenderOptions options;
   options.BlockSize = 512;
   options.Precision = Precision;
   options.TailSeconds = 0;
-  const TRenderResult r = RenderAudio(Plugin, noise, options);
-  return r.ProcessSeconds > 0 ? noise.Duration() / r.ProcessSeconds : INFINITY;
+  const TRenderSummary r = RenderStream(Plugin, noise, discard, options);
+  return r.ProcessSeconds > 0 ? static_cast<double>(frames) / 44100 / r.ProcessSeconds : INFINITY;
 }
 
 }  // namespace kvx
