@@ -60,9 +60,10 @@ TNumberSplit SplitLeadingNumber(const std::string& Text, double& Value, std::str
   if (count == 0) return nsNone;
   if (i + 1 < t.size() && (t[i] == 'e' || t[i] == 'E')) {
     size_t j = i + 1;
+    const bool negative = j < t.size() && t[j] == '-';
     if (j < t.size() && (t[j] == '-' || t[j] == '+')) ++j;
     if (j < t.size() && std::isdigit(static_cast<unsigned char>(t[j]))) {
-      number += t.substr(i, j - i);
+      number += negative ? "e-" : "e";
       i = j;
       digits();
     }
