@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace kvx {
 
@@ -85,44 +89,87 @@ void TMemoryStream::LoadFromStream(TStream& Source) {
 }
 
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) {
-  const char* mode = Mode == fmOpenRead ? "rb" : Mode == fmCreate ? "w+b" : "r+b";
-  FFile = std::fopen(FileName.c_str(), mode);
-  if (!FFile) throw EStreamError("Cannot open file \"" + FileName + "\"");
+  const int flags = Mode == fmOpenRead ? O_RDONLY : Mode == fmCreate ? O_RDWR | O_CREAT | O_TRUNC : O_RDWR;
+  FHandle = ::open(FileName.c_str(), flags | O_CLOEXEC, 0666);
+  struct stat info {};
+  if (FHandle >= 0 && (::fstat(FHandle, &info) != 0 || S_ISDIR(info.st_mode))) {
+    ::close(FHandle);
+    FHandle = -1;
+  }
+  if (FHandle < 0) throw EStreamError("Cannot open file \"" + FileName + "\"");
+  FSize = static_cast<int64_t>(info.st_size);
 }
 
 TFileStream::~TFileStream() {
-  if (FFile) std::fclose(FFile);
+  if (FHandle >= 0) ::close(FHandle);
 }
 
 int64_t TFileStream::Read(void* Buffer, int64_t Count) {
   if (Count <= 0) return 0;
-  return static_cast<int64_t>(std::fread(Buffer, 1, static_cast<size_t>(Count), FFile));
+  auto* out = static_cast<uint8_t*>(Buffer);
+  int64_t done = 0;
+  while (done < Count) {
+    // From the buffer while it holds the position.
+    if (FPosition >= FBufferStart && FPosition < FBufferStart + FBufferLength) {
+      const int64_t n = std::min(Count - done, FBufferStart + FBufferLength - FPosition);
+      std::memcpy(out + done, FBuffer.data() + (FPosition - FBufferStart), static_cast<size_t>(n));
+      done += n;
+      FPosition += n;
+      continue;
+    }
+    // Large reads go straight into the caller's memory; small ones refill the buffer.
+    const int64_t want = Count - done;
+    if (want >= CBufferSize) {
+      const ssize_t got = ::pread(FHandle, out + done, static_cast<size_t>(std::min<int64_t>(want, 1 << 30)),
+                                  static_cast<off_t>(FPosition));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) break;
+      done += got;
+      FPosition += got;
+      continue;
+    }
+    if (FBuffer.empty()) FBuffer.resize(static_cast<size_t>(CBufferSize));
+    const ssize_t got = ::pread(FHandle, FBuffer.data(), FBuffer.size(), static_cast<off_t>(FPosition));
+    if (got < 0 && errno == EINTR) continue;
+    FBufferStart = FPosition;
+    FBufferLength = got > 0 ? got : 0;
+    if (got <= 0) break;
+  }
+  return done;
 }
 
 int64_t TFileStream::Write(const void* Buffer, int64_t Count) {
   if (Count <= 0) return 0;
-  return static_cast<int64_t>(std::fwrite(Buffer, 1, static_cast<size_t>(Count), FFile));
+  // The buffer may hold bytes this write replaces.
+  DropBuffer();
+  const auto* in = static_cast<const uint8_t*>(Buffer);
+  int64_t done = 0;
+  while (done < Count) {
+    const ssize_t put = ::pwrite(FHandle, in + done, static_cast<size_t>(std::min<int64_t>(Count - done, 1 << 30)),
+                                 static_cast<off_t>(FPosition));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) break;
+    done += put;
+    FPosition += put;
+  }
+  FSize = std::max(FSize, FPosition);
+  return done;
 }
 
 int64_t TFileStream::Seek(int64_t Offset, TSeekOrigin Origin) {
-  const int whence = Origin == soBeginning ? SEEK_SET : Origin == soCurrent ? SEEK_CUR : SEEK_END;
-  if (Origin == soCurrent && Offset == 0) return static_cast<int64_t>(ftello(FFile));
-  if (fseeko(FFile, static_cast<off_t>(Offset), whence) != 0) fseeko(FFile, 0, SEEK_SET);
-  return static_cast<int64_t>(ftello(FFile));
+  int64_t base = Origin == soBeginning ? 0 : Origin == soCurrent ? FPosition : FSize;
+  if (Offset > 0 && base > std::numeric_limits<int64_t>::max() - Offset) base = std::numeric_limits<int64_t>::max() - Offset;
+  FPosition = std::max<int64_t>(0, base + Offset);
+  return FPosition;
 }
 
-int64_t TFileStream::Size() const {
-  const off_t pos = ftello(FFile);
-  fseeko(FFile, 0, SEEK_END);
-  const off_t size = ftello(FFile);
-  fseeko(FFile, pos, SEEK_SET);
-  return static_cast<int64_t>(size);
-}
+int64_t TFileStream::Size() const { return FSize; }
 
 void TFileStream::SetSize(int64_t NewSize) {
-  std::fflush(FFile);
-  if (ftruncate(fileno(FFile), static_cast<off_t>(std::max<int64_t>(0, NewSize))) != 0)
-    throw EStreamError("Stream write error");
+  NewSize = std::max<int64_t>(0, NewSize);
+  DropBuffer();
+  if (::ftruncate(FHandle, static_cast<off_t>(NewSize)) != 0) throw EStreamError("Stream write error");
+  FSize = NewSize;
 }
 
 }  // namespace kvx

@@ -62,6 +62,9 @@ class TMemoryStream : public TStream {
 
 enum TFileMode : uint8_t { fmOpenRead, fmCreate, fmOpenReadWrite };
 
+// A file read through a buffer of its own: readers that take a file field by field (chunk
+// headers, sizes, CRCs) cost a copy per field, not a system call. The size and position are
+// kept here, so asking for them costs nothing either; writes go straight to the file.
 class TFileStream : public TStream {
  public:
   // Raises EStreamError "Cannot open file \"name\"" when the file cannot be opened.
@@ -77,7 +80,15 @@ class TFileStream : public TStream {
   void SetSize(int64_t NewSize) override;
 
  private:
-  std::FILE* FFile = nullptr;
+  static constexpr int64_t CBufferSize = 65536;
+  void DropBuffer() { FBufferLength = 0; }
+
+  int FHandle = -1;
+  int64_t FPosition = 0;
+  int64_t FSize = 0;
+  std::vector<uint8_t> FBuffer;
+  int64_t FBufferStart = 0;   // file offset of FBuffer[0]
+  int64_t FBufferLength = 0;  // bytes of FBuffer that hold file data
 };
 
 }  // namespace kvx

@@ -278,17 +278,37 @@ void TPortableNetworkGraphic::GatherImageData(TStream& Output) const {
   }
 }
 
+namespace {
+
+// Deflate codes a match of 258 bytes in no fewer than 2 bits, so one compressed byte inflates to
+// at most 1032 bytes; the slack covers the first literals and keeps tiny images out of reach.
+constexpr uint64_t CDeflateMaxExpansion = 1032;
+constexpr uint64_t CDeflateSlack = 1024;
+
+uint64_t InflatedBound(uint64_t CompressedBytes) { return CompressedBytes * CDeflateMaxExpansion + CDeflateSlack; }
+
+}  // namespace
+
+void TPortableNetworkGraphic::CheckImageDataSize() const {
+  uint64_t compressed = 0;
+  for (int i = 0; i < FDataChunkList->Count(); ++i)
+    if (const auto* chunk = dynamic_cast<const TChunkPngImageData*>(FDataChunkList->GetChunk(i)))
+      compressed += static_cast<uint64_t>(chunk->Data().Size());
+  if (InflatedBound(compressed) < PngImageDataSize(*FImageHeader)) throw EPngError("Image data too short");
+}
+
 void TPortableNetworkGraphic::DecompressImageData(TStream& Output) const {
+  if (FImageHeader->CompressionMethod() != 0) throw EPngError("Unsupported compression method");
+  CheckImageDataSize();
   TMemoryStream gathered;
   GatherImageData(gathered);
-  if (FImageHeader->CompressionMethod() != 0) throw EPngError("Unsupported compression method");
   const uint64_t expected = PngImageDataSize(*FImageHeader);
-  // Appending to a memory stream: size it once for what the data can inflate to (deflate does
-  // not pack more than 1032 bytes into one), so the output does not grow step by step.
+  // Appending to a memory stream: size it once for what the data can inflate to, so the output
+  // does not grow step by step.
   auto* memory = dynamic_cast<TMemoryStream*>(&Output);
   if (memory && memory->Position() != memory->Size()) memory = nullptr;
   if (memory) {
-    const uint64_t bound = static_cast<uint64_t>(gathered.Size()) * 1032 + 1024;
+    const uint64_t bound = InflatedBound(static_cast<uint64_t>(gathered.Size()));
     memory->SetSize(memory->Position() + static_cast<int64_t>(std::min(expected, bound)));
   }
   InflateStream(gathered.Memory(), static_cast<size_t>(gathered.Size()), Output, expected);
@@ -345,6 +365,7 @@ void TPortableNetworkGraphicPixel32::AssignTo(TPersistent& Dest) const {
   }
   // The size is checked before the map allocates anything.
   if (uint64_t{FImageHeader->Width()} * FImageHeader->Height() > CPngMaxPixels) throw EPngError("Image too large");
+  if (int64_t{Width()} * Height() != 0) CheckImageDataSize();
   map->SetSize(Width(), Height());
   if (int64_t{Width()} * Height() != 0) DrawToPixelMap(*map);
 }

@@ -88,8 +88,13 @@ class TPortableNetworkGraphic : public TGuiCustomFileFormat {
 
   // All IDAT data in list order.
   void GatherImageData(TStream& Output) const;
-  // Inflates the image data; stops once the bytes the header's image holds are there.
+  // Inflates the image data, keeping the bytes the header's image holds. Image data that
+  // cannot inflate to that size is refused first (CheckImageDataSize).
   void DecompressImageData(TStream& Output) const;
+  // EPngError "Image data too short" when the IDAT bytes, at deflate's greatest expansion, cannot
+  // hold the header's image: a tiny file that declares a huge image is refused before anything
+  // is allocated for it.
+  void CheckImageDataSize() const;
   // Deflates Input (from its start) into one IDAT chunk that replaces the present ones.
   void CompressImageData(TStream& Input);
 

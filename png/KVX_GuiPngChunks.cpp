@@ -57,23 +57,31 @@ void InflateStream(const uint8_t* Buffer, size_t Size, TStream& Output, uint64_t
   size_t fed = 0;
   uint64_t produced = 0;
   try {
-    while (produced < MaxOutput) {
+    // The stream is inflated to its end even when the output is complete earlier, so that the
+    // inflater reaches the Adler-32 check value and verifies it; what lies beyond MaxOutput is
+    // dropped.
+    for (;;) {
       if (z.avail_in == 0 && fed < Size) {
         const size_t n = std::min<size_t>(Size - fed, 1u << 30);
         z.next_in = const_cast<Bytef*>(Buffer + fed);
         z.avail_in = static_cast<uInt>(n);
         fed += n;
       }
-      const uInt room = static_cast<uInt>(std::min<uint64_t>(sizeof work, MaxOutput - produced));
       z.next_out = work;
-      z.avail_out = room;
+      z.avail_out = sizeof work;
       const uInt inBefore = z.avail_in;
       const int r = inflate(&z, Z_NO_FLUSH);
-      const uInt made = room - z.avail_out;
-      if (made > 0) Output.WriteBuffer(work, made);
-      produced += made;
-      // The end of the zlib stream, an error of the inflater (corrupt or missing data) and a
-      // step without progress all end inflation; whatever was produced stays.
+      const uInt made = sizeof work - z.avail_out;
+      const uint64_t keep = std::min<uint64_t>(made, MaxOutput - produced);
+      if (keep > 0) Output.WriteBuffer(work, static_cast<int64_t>(keep));
+      produced += keep;
+      if (r == Z_STREAM_END) break;
+      // A check value that is there and wrong means corrupt data that decoded without a
+      // complaint: refuse it. A stream cut before its check value is taken as it is.
+      if (r == Z_DATA_ERROR && z.msg && std::strcmp(z.msg, "incorrect data check") == 0)
+        throw EPngError("Incorrect data check");
+      // Another error of the inflater (corrupt or missing data) and a step without progress end
+      // inflation; whatever was produced stays.
       if (r != Z_OK) break;
       if (made == 0 && inBefore == z.avail_in) break;
     }

@@ -19,8 +19,9 @@ uint32_t CalculateCRC(const uint8_t* Data, size_t Size, uint32_t Crc = 0xFFFFFFF
 inline uint32_t FinishCRC(uint32_t Crc) { return Crc ^ 0xFFFFFFFFu; }
 
 // zlib wrappers, the only places that call zlib. InflateStream stops at the end of the zlib
-// stream, when the inflater reports an error or makes no progress, and once MaxOutput bytes have
-// been produced (the output is cut there).
+// stream, when the inflater reports an error or makes no progress; it writes at most MaxOutput
+// bytes (the rest is inflated and dropped). A wrong Adler-32 check value raises EPngError
+// "Incorrect data check"; a stream that ends before its check value does not.
 void InflateStream(const uint8_t* Buffer, size_t Size, TStream& Output, uint64_t MaxOutput);
 void DeflateStream(const uint8_t* Buffer, size_t Size, TStream& Output, int Level);
 

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -91,6 +94,113 @@ TEST(HostAudioFile, FailedWritesLeaveNoFile) {
   fs::create_directory(folder / "d.wav");
   EXPECT_THROW(WriteAudioFile((folder / "d.wav").string(), Ramp(1, 10, 44100)), EStreamError);
   EXPECT_TRUE(fs::is_directory(folder / "d.wav"));
+  fs::remove_all(folder);
+}
+
+std::string Bytes(const fs::path& P) {
+  std::ifstream in(P, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Written block by block in uneven pieces, and read back the same way, a file is the one written
+// at once; for FLAC too, whose encoder buffers on its own.
+TEST(HostAudioFile, BlockwiseWritesAndReadsEqualWholeOnes) {
+  const fs::path folder = TempFolder();
+  const TAudioData d = Ramp(2, 10000, 44100);
+  for (const char* name : {"a.wav", "a.flac"}) {
+    SCOPED_TRACE(name);
+    WriteAudioFile((folder / "whole").string() + name, d);
+    {
+      TAudioFileWriter writer((folder / "pieces").string() + name, 44100, 2);
+      TAudioBlock block(2, std::vector<double>(4999));
+      for (size_t at = 0, n = 1; at < d.Frames(); at += n, n = n * 3 % 4999 + 1) {
+        n = std::min(n, d.Frames() - at);
+        for (size_t c = 0; c < 2; ++c) std::copy_n(d.Channels[c].begin() + static_cast<std::ptrdiff_t>(at), n, block[c].begin());
+        writer.Write(block, n);
+      }
+      writer.Commit();
+    }
+    EXPECT_TRUE(Bytes(folder / (std::string("whole") + name)) == Bytes(folder / (std::string("pieces") + name)));
+    TAudioFileReader reader((folder / "pieces").string() + name);
+    EXPECT_EQ(reader.Frames(), 10000u);
+    TAudioBlock block(2, std::vector<double>(3333));
+    size_t total = 0;
+    while (const size_t n = reader.Read(block, 3333)) {
+      EXPECT_NEAR(block[1][n - 1], d.Channels[1][total + n - 1], 1.0 / 8388608);
+      total += n;
+    }
+    EXPECT_EQ(total, 10000u);
+  }
+  // A writer given up before Commit leaves nothing, not even its temporary file.
+  { TAudioFileWriter abandoned((folder / "abandoned.wav").string(), 44100, 1); }
+  EXPECT_FALSE(fs::exists(folder / "abandoned.wav"));
+  size_t files = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(folder)) ++files;
+  EXPECT_EQ(files, 4u);
+  fs::remove_all(folder);
+}
+
+// Replacing the output follows a symbolic link to the file it names (also one not there yet)
+// and keeps an existing file's permissions; a new file gets those of a plain create.
+TEST(HostAudioFile, WritingFollowsLinksAndKeepsTheMode) {
+  const fs::path folder = TempFolder();
+  fs::create_directory(folder / "takes");
+  const std::string target = (folder / "takes" / "take.wav").string();
+  WriteAudioFile(target, Ramp(1, 10, 44100));
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink("takes/take.wav", folder / "link.wav");
+  WriteAudioFile((folder / "link.wav").string(), Ramp(2, 20, 44100));
+  EXPECT_TRUE(fs::is_symlink(folder / "link.wav"));
+  EXPECT_EQ(ReadAudioFile(target).Frames(), 20u);
+  EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  // A dangling link: the file it names is created.
+  fs::create_symlink("takes/new.wav", folder / "dangling.wav");
+  WriteAudioFile((folder / "dangling.wav").string(), Ramp(1, 5, 44100));
+  EXPECT_TRUE(fs::is_symlink(folder / "dangling.wav"));
+  EXPECT_EQ(ReadAudioFile((folder / "takes" / "new.wav").string()).Frames(), 5u);
+  const mode_t mask = umask(0);
+  umask(mask);
+  EXPECT_EQ(static_cast<mode_t>(fs::status(folder / "takes" / "new.wav").permissions()), 0666 & ~mask);
+  // A loop of links is an error, not a hang.
+  fs::create_symlink("loop.wav", folder / "loop.wav");
+  EXPECT_THROW(WriteAudioFile((folder / "loop.wav").string(), Ramp(1, 5, 44100)), EStreamError);
+  fs::remove_all(folder);
+}
+
+// A WAV cut off after its header was written reads what it holds and tells how much is missing;
+// a complete one and one whose writer left the length open are not short.
+TEST(HostAudioFile, CutOffWaveTellsWhatIsMissing) {
+  const fs::path folder = TempFolder();
+  const std::string whole = (folder / "whole.wav").string();
+  WriteAudioFile(whole, Ramp(2, 1000, 44100));  // 32-bit float: 8 bytes a frame
+  std::string bytes = Bytes(whole);
+  const size_t header = bytes.size() - 8000;
+  auto write = [&](const char* Name, const std::string& Content) {
+    std::ofstream((folder / Name).string(), std::ios::binary) << Content;
+    return (folder / Name).string();
+  };
+  struct TCase {
+    std::string File;
+    uint64_t Frames, Missing;
+  } cases[] = {
+      {whole, 1000, 0},
+      {write("cut.wav", bytes.substr(0, bytes.size() - 803)), 899, 101},  // 899 and a part readable
+      {write("headeronly.wav", bytes.substr(0, header)), 0, 1000},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.File);
+    TAudioFileReader reader(c.File);
+    EXPECT_EQ(reader.MissingFrames(), c.Missing);
+    TAudioBlock block(2, std::vector<double>(2000));
+    EXPECT_EQ(reader.Read(block, 2000), c.Frames);
+  }
+  // An open length (0xFFFFFFFF, as streaming writers leave it) is no claim.
+  std::string open = bytes.substr(0, bytes.size() - 800);
+  const size_t data = open.find("data");
+  ASSERT_NE(data, std::string::npos);
+  open.replace(data + 4, 4, "\xFF\xFF\xFF\xFF");
+  TAudioFileReader streamed(write("open.wav", open));
+  EXPECT_EQ(streamed.MissingFrames(), 0u);
   fs::remove_all(folder);
 }
 

@@ -94,6 +94,9 @@ TEST_F(HostCli, RenderDisplayedAndRawSettingsGiveIdenticalFiles) {
 // Each mistake: exit status non-zero, one line on stderr, no output file and no temporary file.
 TEST_F(HostCli, MistakesGiveOneLineAndNoOutput) {
   std::ofstream(Path("text.wav")) << "not audio";
+  TAudioData eight;
+  eight.Channels.assign(8, std::vector<double>(100, 0.1));
+  WriteAudioFile(Path("eight.wav"), eight);
   struct TCase {
     std::vector<std::string> Arguments;
     const char* Message;
@@ -117,6 +120,20 @@ TEST_F(HostCli, MistakesGiveOneLineAndNoOutput) {
       {{}, "no command given"},
       {{"info", CPlugins + "/not_vst.so"}, "not a VST 2.4 plug-in"},
       {{"bench", CGain, "--set", "Nope=1"}, "unknown parameter"},
+      // One number with the parameter's own unit, nothing else.
+      {{"render", CGain, "-o", Path("out.wav"), "--set", "Mix=80abc"}, "'80abc' is not a value of Mix: write one number, optionally followed by %"},
+      {{"render", CGain, "-o", Path("out.wav"), "--set", "Mix=80 90"}, "write one number"},
+      {{"render", CGain, "-o", Path("out.wav"), "--set", "Mix=80 dB"}, "write one number"},
+      {{"render", CGain, "-o", Path("out.wav"), "--set", "Mix=10-20"}, "write one number"},
+      {{"render", CGain, "-o", Path("out.wav"), "--set", "Gain=3 %"}, "optionally followed by dB"},
+      {{"render", CGain, "-o", Path("out.wav"), "--set", "Mix=1e308"}, "out of range"},
+      {{"render", CGain, "-o", Path("out.wav"), "--set", "Mix=1e309"}, "out of range"},
+      // The defaults are no values a user can give.
+      {{"render", CGain, "-o", Path("out.wav"), "--rate", "0"}, "--rate takes 8000 to 768000 Hz"},
+      {{"render", CGain, "-o", Path("out.wav"), "--tail", "-1"}, "--tail takes 0 to 3600 seconds"},
+      {{"render", CGain, "-o", Path("out.wav"), "--rate", "1e309"}, "--rate value 1e309 is out of range"},
+      {{"render", CGain, "-o", Path("out.wav"), "--block", "0x200"}, "--block takes a number"},
+      {{"render", CGain, "-i", Path("eight.wav"), "-o", Path("out.wav")}, "the input has 8 channels but the plug-in has only 2 inputs"},
   };
   for (const TCase& c : cases) {
     std::string joined;
@@ -132,7 +149,77 @@ TEST_F(HostCli, MistakesGiveOneLineAndNoOutput) {
     EXPECT_TRUE(r.Stdout.empty()) << r.Stdout;
   }
   for (const auto& entry : fs::directory_iterator(FFolder))
-    EXPECT_EQ(entry.path().filename(), "text.wav") << "left behind: " << entry.path();
+    EXPECT_TRUE(entry.path().filename() == "text.wav" || entry.path().filename() == "eight.wav")
+        << "left behind: " << entry.path();
+}
+
+// --help after any command, also after its arguments, prints that command's usage and exits 0.
+TEST_F(HostCli, HelpAfterEachCommandPrintsItsUsage) {
+  const struct {
+    std::vector<std::string> Arguments;
+    const char* Start;
+  } cases[] = {
+      {{"render", "--help"}, "  render PLUGIN"},  {{"render", CGain, "-o", "x.wav", "-h"}, "  render PLUGIN"},
+      {{"info", "--help"}, "  info PLUGIN"},      {{"validate", CGain, "--help"}, "  validate PLUGIN"},
+      {{"bench", "--help"}, "  bench PLUGIN"},    {{"help", "bench"}, "  bench PLUGIN"},
+      {{"--help"}, "usage: vsthost COMMAND"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Arguments[0] + " " + c.Arguments.back());
+    const auto r = Host(c.Arguments);
+    EXPECT_EQ(r.ExitCode, 0) << r.Stderr;
+    EXPECT_TRUE(r.Stderr.empty()) << r.Stderr;
+    EXPECT_EQ(r.Stdout.rfind(c.Start, 0), 0u) << r.Stdout;
+  }
+  EXPECT_NE(Host({"render", "--help"}).Stdout.find("--tail SECONDS"), std::string::npos);
+  EXPECT_EQ(Host({"info", "--help"}).Stdout.find("--tail"), std::string::npos);
+  EXPECT_FALSE(fs::exists("x.wav"));
+}
+
+// A parameter's value may carry its own unit, with or without a blank.
+TEST_F(HostCli, SettingsTakeTheParametersOwnUnit) {
+  for (const char* mix : {"Mix=80", "Mix=80 %", "Mix=80%", "mix = +80,0"}) {
+    SCOPED_TRACE(mix);
+    const auto r = Host({"render", CGain, "-o", Path("a.wav"), "--tail", "0", "--set", mix, "--set", "Gain=-3dB"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Stderr;
+    EXPECT_TRUE(HasLine(r.Stdout, "Setting    Mix            80.0 % (host value 0.8)")) << r.Stdout;
+    EXPECT_TRUE(HasLine(r.Stdout, "Setting    Gain           -3.00 dB")) << r.Stdout;
+  }
+}
+
+// Inputs at the edges: a cut-off WAV renders what it holds with a warning that says how much is
+// missing; an empty input renders an empty file without an infinite real-time factor; the
+// output replaces the file a link names and keeps its mode.
+TEST_F(HostCli, RenderHandlesCutOffAndEmptyInputsAndLinkedOutputs) {
+  WriteAudioFile(Path("whole.wav"), SynthesizeDemoRiff(44100));  // mono float: 4 bytes a frame
+  std::string bytes = Contents(Path("whole.wav"));
+  std::ofstream(Path("cut.wav"), std::ios::binary) << bytes.substr(0, bytes.size() - 4410 * 4);
+  const auto cut = Host({"render", CGain, "-i", Path("cut.wav"), "-o", Path("out.wav"), "--tail", "0"});
+  ASSERT_EQ(cut.ExitCode, 0) << cut.Stderr;
+  ASSERT_EQ(SplitLines(cut.Stderr).size(), 1u) << cut.Stderr;
+  EXPECT_NE(cut.Stderr.find("warning: '" + Path("cut.wav") + "' is 4410 frames (0.100 s) shorter than its header declares"),
+            std::string::npos)
+      << cut.Stderr;
+  EXPECT_EQ(ReadAudioFile(Path("out.wav")).Frames(), 8 * 44100u - 4410u);
+  const auto whole = Host({"render", CGain, "-i", Path("whole.wav"), "-o", Path("out.wav"), "--tail", "0"});
+  EXPECT_TRUE(whole.Stderr.empty()) << whole.Stderr;
+
+  TAudioData empty;
+  empty.Channels.assign(2, {});
+  WriteAudioFile(Path("empty.wav"), empty);
+  const auto none = Host({"render", CGain, "-i", Path("empty.wav"), "-o", Path("out.wav"), "--tail", "0"});
+  ASSERT_EQ(none.ExitCode, 0) << none.Stderr;
+  EXPECT_TRUE(HasLine(none.Stdout, "Processing 32-bit, 512-frame blocks, nothing to process")) << none.Stdout;
+  EXPECT_EQ(none.Stdout.find("x real time"), std::string::npos) << none.Stdout;
+  EXPECT_EQ(ReadAudioFile(Path("out.wav")).Frames(), 0u);
+
+  fs::permissions(Path("out.wav"), fs::perms::owner_read | fs::perms::owner_write);
+  fs::create_symlink("out.wav", FFolder / "link.wav");
+  const auto linked = Host({"render", CGain, "-o", Path("link.wav"), "--tail", "0"});
+  ASSERT_EQ(linked.ExitCode, 0) << linked.Stderr;
+  EXPECT_TRUE(fs::is_symlink(FFolder / "link.wav"));
+  EXPECT_EQ(ReadAudioFile(Path("out.wav")).Frames(), 8 * 44100u);
+  EXPECT_EQ(fs::status(Path("out.wav")).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(HostCli, BenchPrintsRealTimeFactors) {

@@ -1,6 +1,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "host/lib/KVX_HostParameters.h"
@@ -97,6 +98,86 @@ TEST(HostRender, RejectsWhatCannotBeRendered) {
   o.BlockSize = 512;
   EXPECT_THROW(RenderAudio(p, Signal(1, 10, 0), o), EArgumentError);
   EXPECT_THROW(RenderAudio(p, TAudioData{}, o), EArgumentError);
+  // More channels than the plug-in has inputs would be dropped without a word: refused.
+  try {
+    RenderAudio(p, Signal(3, 10, 44100), o);
+    FAIL() << "rendered";
+  } catch (const EArgumentError& e) {
+    EXPECT_STREQ(e.what(), "the input has 3 channels but the plug-in has only 2 inputs");
+  }
+}
+
+namespace {
+
+// A source that delivers fewer frames than it announces (a file cut short) in uneven pieces, and
+// a sink that checks the blocks it gets instead of keeping them.
+class TShortSource : public TAudioSource {
+ public:
+  TShortSource(const TAudioData& Data, uint64_t Announced) : FData(Data), FAnnounced(Announced) {}
+  double SampleRate() const override { return FData.SampleRate; }
+  size_t ChannelCount() const override { return FData.ChannelCount(); }
+  uint64_t Frames() const override { return FAnnounced; }
+  size_t Read(TAudioBlock& Block, size_t Count) override { return FInner.Read(Block, Count); }
+
+ private:
+  const TAudioData& FData;
+  uint64_t FAnnounced;
+  TAudioDataSource FInner{FData};
+};
+
+class TCheckingSink : public TAudioSink {
+ public:
+  explicit TCheckingSink(const TAudioData& Expected) : FExpected(Expected) {}
+  void Write(const TAudioBlock& Block, size_t Count) override {
+    ASSERT_EQ(Block.size(), FExpected.ChannelCount());
+    for (size_t c = 0; c < Block.size(); ++c)
+      for (size_t i = 0; i < Count; ++i)
+        ASSERT_EQ(Block[c][i], FExpected.Channels[c][FFrames + i]) << "channel " << c << " frame " << FFrames + i;
+    FFrames += Count;
+    ++FBlocks;
+  }
+  size_t FFrames = 0;
+  size_t FBlocks = 0;
+
+ private:
+  const TAudioData& FExpected;
+};
+
+}  // namespace
+
+// Streaming gives what rendering in memory gives, latency and tail included, and hands the
+// output on block by block; a source that ends early sets the length, not its announcement.
+TEST(HostRender, StreamedRenderEqualsTheRenderInMemory) {
+  TVstHostPlugin p(CDelayTail);
+  p.Open();
+  const TAudioData in = Signal(2, 5000, 22050);
+  TRenderOptions o;
+  o.BlockSize = 300;
+  const TRenderResult whole = RenderAudio(p, in, o);
+  std::vector<double> progress;
+  o.OnProgress = [&](double f) { progress.push_back(f); };
+  TShortSource source(in, 9000);
+  TCheckingSink sink(whole.Output);
+  const TRenderSummary summary = RenderStream(p, source, sink, o);
+  EXPECT_EQ(sink.FFrames, 6000u);
+  EXPECT_EQ(summary.InputFrames, 5000u);
+  EXPECT_EQ(summary.OutputFrames, 6000u);
+  EXPECT_EQ(sink.FBlocks, (6032u + 299u) / 300u);  // the first block loses only the latency
+  ASSERT_EQ(summary.OutputLevels.size(), 2u);
+  EXPECT_EQ(summary.OutputLevels[1].Peak, MeasureLevel(whole.Output.Channels[1]).Peak);
+  EXPECT_EQ(summary.InputLevels[0].Rms, MeasureLevel(in.Channels[0]).Rms);
+  ASSERT_FALSE(progress.empty());
+  EXPECT_LE(progress.back(), 1.0);
+  EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+  // Nothing in, no tail and no latency: no process call, no output, nothing to time.
+  TVstHostPlugin gain(CGain);
+  gain.Open();
+  TAudioData empty = Signal(2, 0, 22050);
+  TAudioDataSource none(empty);
+  TCheckingSink nothing(empty);
+  const TRenderSummary zero = RenderStream(gain, none, nothing, o);
+  EXPECT_EQ(zero.OutputFrames, 0u);
+  EXPECT_EQ(zero.ProcessSeconds, 0.0);
 }
 
 // Sample rate, block size and precision are announced while the plug-in is suspended, then it is

@@ -164,6 +164,75 @@ TEST(PngDecode, InflationStopsAtTheImageSize) {
   EXPECT_EQ(out.Size(), 2);
 }
 
+// Deflate expands a byte to at most 1032: image data too small to hold the declared image is
+// refused before the map or the decoder allocates anything, while the most compressible real
+// image still decodes.
+TEST(PngDecode, ImageDataThatCannotHoldTheImageIsRefusedBeforeAllocating) {
+  struct Case {
+    uint32_t W, H;
+    uint8_t Depth, ColorType, Interlace;
+  };
+  // 268435456 x 1 RGBA16 (2 GiB of rows), 16384 x 16384 grey, and an interlaced one.
+  for (const Case& c : {Case{1u << 28, 1, 16, 6, 0}, Case{16384, 16384, 8, 0, 0}, Case{8192, 8192, 8, 2, 1}}) {
+    SCOPED_TRACE(testing::Message() << c.W << " x " << c.H);
+    TPortableNetworkGraphicPixel32 png;
+    Load(png, Image(c.W, c.H, c.Depth, c.ColorType, {0, 0, 0, 0}, {}, c.Interlace));
+    TGuiPixelMapMemory map;
+    try {
+      png.AssignTo(map);
+      FAIL() << "decoded";
+    } catch (const EPngError& e) {
+      EXPECT_STREQ(e.what(), "Image data too short");
+    }
+    EXPECT_EQ(map.Width(), 0);
+    TMemoryStream out;
+    EXPECT_THROW(png.DecompressImageData(out), EPngError);
+    EXPECT_EQ(out.Size(), 0);
+  }
+  // 4096 x 4096 zero bytes deflate as tightly as deflate can; the image must still load.
+  const uint32_t side = 4096;
+  const TBytes packed = ZlibCompress(TBytes(size_t{side} * (side + 1), 0));
+  ASSERT_LT(packed.size() * 1000, size_t{side} * (side + 1)) << "not a strongly compressed image";
+  TPortableNetworkGraphicPixel32 png;
+  Load(png, PngFile({PngHeaderChunk(side, side, 8, 0), PngChunk("IDAT", packed)}));
+  TGuiPixelMapMemory map;
+  png.AssignTo(map);
+  EXPECT_EQ(map.Pixel(side - 1, side - 1), Px(0, 0, 0));
+}
+
+// The zlib stream is read to its end: a wrong Adler-32 check value is an error even when the
+// image bytes came out before it, and a stream that ends before its check value still decodes.
+TEST(PngDecode, AdlerCheckValueIsVerified) {
+  const TBytes raw{0, 0x10, 0x20, 0x30, 0x40, 0, 0x50, 0x60, 0x70, 0x80};
+  const TBytes good = ZlibCompress(raw, 0);  // stored: a flipped data bit is no deflate error
+  auto decode = [](const TBytes& Packed, TGuiPixelMapMemory& Map) {
+    TPortableNetworkGraphicPixel32 png;
+    Load(png, PngFile({PngHeaderChunk(4, 2, 8, 0), PngChunk("IDAT", Packed)}));
+    png.AssignTo(Map);
+  };
+  TGuiPixelMapMemory map;
+  decode(good, map);
+  EXPECT_EQ(map.Pixel(3, 1), Px(0x80, 0x80, 0x80));
+  // One flipped bit in the image bytes, another in the check value itself.
+  for (size_t at : {good.size() - 8, good.size() - 1}) {
+    SCOPED_TRACE(at);
+    TBytes bad = good;
+    bad[at] ^= 0x04;
+    try {
+      decode(bad, map);
+      FAIL() << "decoded";
+    } catch (const EPngError& e) {
+      EXPECT_STREQ(e.what(), "Incorrect data check");
+    }
+  }
+  // Without its check value (cut off, or cut in half) the stream decodes as before.
+  for (size_t cut : {4u, 2u}) {
+    TBytes shorter(good.begin(), good.end() - static_cast<std::ptrdiff_t>(cut));
+    decode(shorter, map);
+    EXPECT_EQ(map.Pixel(3, 1), Px(0x80, 0x80, 0x80));
+  }
+}
+
 TEST(PngDecode, SizesAreCheckedBeforeAnythingIsAllocatedOrWritten) {
   // A map smaller than the image is refused and not touched.
   TPortableNetworkGraphicPixel32 png;

@@ -1,10 +1,14 @@
 // vsthost: a command-line VST 2.4 host to inspect, render, validate and benchmark plug-ins.
 #include <unistd.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,10 +22,9 @@ using namespace kvx;
 
 namespace {
 
-const char* const CUsage =
-    "usage: vsthost COMMAND PLUGIN [OPTIONS]\n"
-    "\n"
-    "  info PLUGIN                        what a host learns of the plug-in\n"
+// Each command's usage, printed by "vsthost COMMAND --help"; together they are the overview.
+const char* const CInfoUsage = "  info PLUGIN                        what a host learns of the plug-in\n";
+const char* const CRenderUsage =
     "  render PLUGIN [-i IN] -o OUT       render IN (or the built-in demo riff) into OUT\n"
     "      --set NAME=VALUE               a parameter in the units it displays (Drive=80);\n"
     "                                     NAME=@0.8 sets the host value 0..1; repeatable\n"
@@ -29,13 +32,27 @@ const char* const CUsage =
     "      --block N                      block size (512)\n"
     "      --precision 32|64              sample precision (32)\n"
     "      --tail SECONDS                 render this long after the input ends\n"
-    "                                     (default: the plug-in's tail size)\n"
+    "                                     (default: the plug-in's tail size)\n";
+const char* const CValidateUsage =
     "  validate PLUGIN [--verbose] [--timeout SECONDS]\n"
-    "                                     run the checks a careful host runs\n"
+    "                                     run the checks a careful host runs\n";
+const char* const CBenchUsage =
     "  bench PLUGIN [--set NAME=VALUE]... [--seconds N]\n"
-    "                                     real-time factor at 44.1 kHz, 512-frame blocks\n"
-    "\n"
+    "                                     real-time factor at 44.1 kHz, 512-frame blocks\n";
+const char* const CFormatNote =
     "OUT's extension chooses its format: .wav (32-bit float), .flac, .aiff, .ogg, .w64, .caf.\n";
+
+void PrintUsage(const std::string& Command) {
+  std::string text = "usage: vsthost COMMAND PLUGIN [OPTIONS]\n\n";
+  if (Command == "info") text = CInfoUsage;
+  else if (Command == "render") text = std::string(CRenderUsage) + "\n" + CFormatNote;
+  else if (Command == "validate") text = CValidateUsage;
+  else if (Command == "bench") text = CBenchUsage;
+  else text += std::string(CInfoUsage) + CRenderUsage + CValidateUsage + CBenchUsage + "\n" + CFormatNote;
+  std::fputs(text.c_str(), stdout);
+}
+
+bool IsHelp(const std::string& Argument) { return Argument == "-h" || Argument == "--help"; }
 
 // A usage mistake: one line, exit status 2.
 struct TUsageError {
@@ -54,11 +71,15 @@ struct TArguments {
   }
 };
 
+// One plain decimal number: no blanks, no hexadecimal, no "inf" or "nan".
 double ParseNumber(const std::string& Option, const std::string& Text) {
-  char* end = nullptr;
-  errno = 0;
-  const double v = std::strtod(Text.c_str(), &end);
-  if (Text.empty() || !end || *end != 0 || errno != 0 || !std::isfinite(v))
+  const char* begin = Text.data() + (!Text.empty() && Text[0] == '+' ? 1 : 0);
+  const char* end = Text.data() + Text.size();
+  double v = 0;
+  const auto [stop, ec] = std::from_chars(begin, end, v);
+  if (ec == std::errc::result_out_of_range && stop == end)
+    throw TUsageError{Option + " value " + Text + " is out of range"};
+  if (begin == end || ec != std::errc() || stop != end || !std::isfinite(v))
     throw TUsageError{Option + " takes a number, not '" + Text + "'"};
   return v;
 }
@@ -130,12 +151,10 @@ int CommandInfo(TArguments& Args) {
 
 // ---- render -------------------------------------------------------------------------------------
 
-void PrintLevels(const char* Caption, const TAudioData& Data) {
-  for (size_t c = 0; c < Data.ChannelCount(); ++c) {
-    const TChannelLevel level = MeasureLevel(Data.Channels[c]);
-    std::printf("  %-3s %-4zu %s %s\n", Caption, c + 1, FormatDecibels(level.Peak, 10).c_str(),
-                FormatDecibels(level.Rms, 10).c_str());
-  }
+void PrintLevels(const char* Caption, const std::vector<TChannelLevel>& Levels) {
+  for (size_t c = 0; c < Levels.size(); ++c)
+    std::printf("  %-3s %-4zu %s %s\n", Caption, c + 1, FormatDecibels(Levels[c].Peak, 10).c_str(),
+                FormatDecibels(Levels[c].Rms, 10).c_str());
 }
 
 int CommandRender(TArguments& Args) {
@@ -143,7 +162,8 @@ int CommandRender(TArguments& Args) {
   const std::string file = Args.Take();
   std::string input, output;
   std::vector<std::string> settings;
-  double rate = 0, tail = -1;
+  // Unset until given: no value stands for "not given".
+  std::optional<double> rate, tail;
   int block = 512, precision = 32;
   while (!Args.Done()) {
     const std::string a = Args.Take();
@@ -159,42 +179,58 @@ int CommandRender(TArguments& Args) {
   if (output.empty()) throw TUsageError{"render needs -o OUT"};
   if (precision != 32 && precision != 64) throw TUsageError{"--precision takes 32 or 64"};
   if (block < 1 || block > 65536) throw TUsageError{"--block takes 1 to 65536"};
-  if (tail != -1 && (tail < 0 || tail > 3600)) throw TUsageError{"--tail takes 0 to 3600 seconds"};
-  if (!input.empty() && rate != 0)
+  if (tail && !(*tail >= 0 && *tail <= 3600)) throw TUsageError{"--tail takes 0 to 3600 seconds"};
+  if (!input.empty() && rate)
     throw TUsageError{"--rate sets the rate of the built-in demo; a file is processed at its own rate"};
-  if (rate == 0) rate = 44100;
-  if (rate < 8000 || rate > 768000) throw TUsageError{"--rate takes 8000 to 768000 Hz"};
+  if (rate && !(*rate >= 8000 && *rate <= 768000)) throw TUsageError{"--rate takes 8000 to 768000 Hz"};
   AudioFormatForFileName(output);  // an unknown format fails before any work
 
-  const TAudioData source = input.empty() ? SynthesizeDemoRiff(rate) : ReadAudioFile(input);
-  TVstHostPlugin p(file, source.SampleRate, block);
+  // The demo is short and made in memory; a file is read block by block.
+  std::unique_ptr<TAudioFileReader> reader;
+  TAudioData demo;
+  std::unique_ptr<TAudioDataSource> demoSource;
+  TAudioSource* source = nullptr;
+  if (input.empty()) {
+    demo = SynthesizeDemoRiff(rate.value_or(44100));
+    demoSource = std::make_unique<TAudioDataSource>(demo);
+    source = demoSource.get();
+  } else {
+    reader = std::make_unique<TAudioFileReader>(input);
+    source = reader.get();
+    if (const uint64_t missing = reader->MissingFrames())
+      std::fprintf(stderr, "vsthost: warning: '%s' is %llu frames (%.3f s) shorter than its header declares; "
+                   "rendering what it holds\n", input.c_str(), static_cast<unsigned long long>(missing),
+                   static_cast<double>(missing) / reader->SampleRate());
+  }
+  TVstHostPlugin p(file, source->SampleRate(), block);
   p.Open();
   ApplyParameterSettings(p, settings);
 
   TRenderOptions options;
   options.BlockSize = block;
   options.Precision = precision == 64 ? pp64 : pp32;
-  options.TailSeconds = tail;
+  options.TailSeconds = tail.value_or(-1);
   TProgressBar progress(stderr, isatty(STDERR_FILENO) != 0, "rendering");
   options.OnProgress = [&](double f) { progress.Update(f); };
-  TRenderResult result = RenderAudio(p, source, options);
+  CheckRenderable(p);
+  TAudioFileWriter writer(output, source->SampleRate(), static_cast<size_t>(p.NumOutputs()));
+  const TRenderSummary result = RenderStream(p, *source, writer, options);
   progress.Finish();
-  WriteAudioFile(output, result.Output);
+  writer.Commit();
 
-  size_t nonFinite = 0;
-  for (const auto& ch : result.Output.Channels)
-    for (double s : ch) nonFinite += std::isfinite(s) ? 0 : 1;
+  const double sampleRate = source->SampleRate();
+  const size_t channels = source->ChannelCount();
+  const double inSeconds = static_cast<double>(result.InputFrames) / sampleRate;
+  const double outSeconds = static_cast<double>(result.OutputFrames) / sampleRate;
   const std::string name = p.EffectName().empty() ? p.ProductString() : p.EffectName();
   std::printf("Plug-in    %s (%s)\n", name.c_str(), file.c_str());
   if (input.empty())
-    std::printf("Input      built-in demo riff, %zu channel, %.0f Hz, %.2f s\n", source.ChannelCount(), source.SampleRate,
-                source.Duration());
+    std::printf("Input      built-in demo riff, %zu channel, %.0f Hz, %.2f s\n", channels, sampleRate, inSeconds);
   else
-    std::printf("Input      %s, %zu channel%s, %.0f Hz, %.2f s\n", input.c_str(), source.ChannelCount(),
-                source.ChannelCount() == 1 ? "" : "s", source.SampleRate, source.Duration());
-  std::printf("Output     %s, %zu channel%s, %.2f s (tail %.2f s)\n", output.c_str(), result.Output.ChannelCount(),
-              result.Output.ChannelCount() == 1 ? "" : "s", result.Output.Duration(),
-              static_cast<double>(result.TailFrames) / source.SampleRate);
+    std::printf("Input      %s, %zu channel%s, %.0f Hz, %.2f s\n", input.c_str(), channels, channels == 1 ? "" : "s",
+                sampleRate, inSeconds);
+  std::printf("Output     %s, %zu channel%s, %.2f s (tail %.2f s)\n", output.c_str(), result.OutputLevels.size(),
+              result.OutputLevels.size() == 1 ? "" : "s", outSeconds, static_cast<double>(result.TailFrames) / sampleRate);
   for (const std::string& s : settings) {
     const std::string n = s.substr(0, s.find('='));
     const int32_t i = FindParameter(p, n);
@@ -202,13 +238,17 @@ int CommandRender(TArguments& Args) {
     std::printf("Setting    %-14s %s%s%s (host value %.6g)\n", p.ParameterName(i).c_str(), p.ParameterDisplay(i).c_str(),
                 label.empty() ? "" : " ", label.c_str(), static_cast<double>(p.Parameter(i)));
   }
-  const double rtf = result.ProcessSeconds > 0 ? result.Output.Duration() / result.ProcessSeconds : INFINITY;
-  std::printf("Processing %d-bit, %d-frame blocks, %.3f s in the plug-in: %.1fx real time\n", precision, block,
-              result.ProcessSeconds, rtf);
+  // Nothing processed, nothing to time: no real-time factor rather than an infinite one.
+  if (result.ProcessSeconds > 0)
+    std::printf("Processing %d-bit, %d-frame blocks, %.3f s in the plug-in: %.1fx real time\n", precision, block,
+                result.ProcessSeconds, outSeconds / result.ProcessSeconds);
+  else
+    std::printf("Processing %d-bit, %d-frame blocks, nothing to process\n", precision, block);
   std::printf("Levels     %10s %10s  (dBFS)\n", "peak", "RMS");
-  PrintLevels("in", source);
-  PrintLevels("out", result.Output);
-  if (nonFinite > 0) std::printf("warning: the plug-in produced %zu samples that are not finite\n", nonFinite);
+  PrintLevels("in", result.InputLevels);
+  PrintLevels("out", result.OutputLevels);
+  if (result.NonFiniteSamples > 0)
+    std::printf("warning: the plug-in produced %zu samples that are not finite\n", result.NonFiniteSamples);
   p.Close();
   return 0;
 }
@@ -277,8 +317,14 @@ int main(int argc, char** argv) {
   try {
     if (args.Done()) throw TUsageError{"no command given"};
     const std::string command = args.Take();
-    if (command == "-h" || command == "--help" || command == "help") {
-      std::fputs(CUsage, stdout);
+    if (IsHelp(command) || command == "help") {
+      PrintUsage(args.Done() ? "" : args.Items[args.Next]);
+      return 0;
+    }
+    // "vsthost render --help", also after other arguments: that command's usage.
+    const bool known = command == "info" || command == "render" || command == "validate" || command == "bench";
+    if (known && std::any_of(args.Items.begin() + 1, args.Items.end(), IsHelp)) {
+      PrintUsage(command);
       return 0;
     }
     if (command == "info") return CommandInfo(args);

@@ -11,9 +11,7 @@
 #include <cstring>
 #include <filesystem>
 
-#ifdef KVX_HAVE_SNDFILE
 #include <sndfile.h>
-#endif
 
 namespace kvx {
 
@@ -27,9 +25,69 @@ std::string LowerExtension(const std::string& FileName) {
 
 }  // namespace
 
-#ifdef KVX_HAVE_SNDFILE
+namespace {
 
-TAudioData ReadAudioFile(const std::string& FileName) {
+SNDFILE* File(void* Handle) { return static_cast<SNDFILE*>(Handle); }
+
+uint32_t LittleEndian32(const uint8_t* P) {
+  return uint32_t{P[0]} | uint32_t{P[1]} << 8 | uint32_t{P[2]} << 16 | uint32_t{P[3]} << 24;
+}
+
+// The frames a RIFF WAVE file's data chunk declares beyond the end of the file. libsndfile
+// quietly reads what is there; the user is told how much is missing.
+uint64_t WaveFramesMissing(const std::string& FileName) {
+  std::FILE* f = std::fopen(FileName.c_str(), "rb");
+  if (!f) return 0;
+  struct TCloser {
+    std::FILE* F;
+    ~TCloser() { std::fclose(F); }
+  } closer{f};
+  uint8_t head[12];
+  if (std::fread(head, 1, 12, f) != 12 || std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0)
+    return 0;
+  std::error_code ec;
+  const uint64_t fileSize = std::filesystem::file_size(FileName, ec);
+  if (ec) return 0;
+  uint32_t blockAlign = 0;
+  uint64_t at = 12;
+  // A bounded walk over the chunks up to the data chunk.
+  for (int chunks = 0; chunks < 1000 && at + 8 <= fileSize; ++chunks) {
+    uint8_t chunk[8];
+    if (fseeko(f, static_cast<off_t>(at), SEEK_SET) != 0 || std::fread(chunk, 1, 8, f) != 8) return 0;
+    const uint32_t size = LittleEndian32(chunk + 4);
+    if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 14) {
+      uint8_t fmt[14];
+      if (std::fread(fmt, 1, 14, f) != 14) return 0;
+      blockAlign = uint32_t{fmt[12]} | uint32_t{fmt[13]} << 8;
+    } else if (std::memcmp(chunk, "data", 4) == 0) {
+      // 0 and 0xFFFFFFFF are what streaming writers leave: no length declared.
+      if (blockAlign == 0 || size == 0 || size == 0xFFFFFFFFu) return 0;
+      const uint64_t held = fileSize - (at + 8);
+      // Frames declared less frames readable: a partial last frame counts as missing.
+      return size > held ? size / blockAlign - held / blockAlign : 0;
+    }
+    at += 8 + uint64_t{size} + (size & 1);
+  }
+  return 0;
+}
+
+}  // namespace
+
+size_t TAudioDataSource::Read(TAudioBlock& Block, size_t Count) {
+  const size_t n = std::min(Count, FData->Frames() - FPosition);
+  for (size_t c = 0; c < FData->ChannelCount(); ++c)
+    std::copy_n(FData->Channels[c].begin() + static_cast<std::ptrdiff_t>(FPosition), n, Block[c].begin());
+  FPosition += n;
+  return n;
+}
+
+void TAudioDataSink::Write(const TAudioBlock& Block, size_t Count) {
+  if (FData->Channels.size() < Block.size()) FData->Channels.resize(Block.size());
+  for (size_t c = 0; c < Block.size(); ++c)
+    FData->Channels[c].insert(FData->Channels[c].end(), Block[c].begin(), Block[c].begin() + static_cast<std::ptrdiff_t>(Count));
+}
+
+TAudioFileReader::TAudioFileReader(const std::string& FileName) : FFileName(FileName) {
   std::error_code ec;
   const auto status = std::filesystem::status(FileName, ec);
   if (ec || !std::filesystem::exists(status))
@@ -38,35 +96,54 @@ TAudioData ReadAudioFile(const std::string& FileName) {
     throw EStreamError("cannot read '" + FileName + "': it is a folder");
 
   SF_INFO info{};
-  SNDFILE* file = sf_open(FileName.c_str(), SFM_READ, &info);
-  if (!file)
+  FFile = sf_open(FileName.c_str(), SFM_READ, &info);
+  if (!FFile)
     throw EStreamError("cannot read '" + FileName + "': not an audio file (" + sf_strerror(nullptr) + ")");
-  struct TCloser {
-    SNDFILE* F;
-    ~TCloser() { sf_close(F); }
-  } closer{file};
-
-  if (info.channels < 1 || info.channels > 64 || info.samplerate < 1 || info.frames < 0)
+  if (info.channels < 1 || info.channels > 64 || info.samplerate < 1 || info.frames < 0) {
+    sf_close(File(FFile));
     throw EStreamError("cannot read '" + FileName + "': unsupported channel count or sample rate");
-
-  TAudioData data;
-  data.SampleRate = info.samplerate;
-  const size_t channels = static_cast<size_t>(info.channels);
-  data.Channels.assign(channels, {});
-  std::vector<double> interleaved(4096 * channels);
-  for (;;) {
-    const sf_count_t got = sf_readf_double(file, interleaved.data(), 4096);
-    if (got <= 0) break;
-    for (size_t c = 0; c < channels; ++c) {
-      auto& ch = data.Channels[c];
-      for (sf_count_t i = 0; i < got; ++i) ch.push_back(interleaved[static_cast<size_t>(i) * channels + c]);
-    }
   }
-  if (sf_error(file) != SF_ERR_NO_ERROR)
-    throw EStreamError("cannot read '" + FileName + "': " + sf_strerror(file));
-  for (auto& ch : data.Channels)
-    for (double& s : ch)
-      if (!std::isfinite(s)) s = 0;  // a corrupt float file must not feed NaN into a plug-in
+  FSampleRate = info.samplerate;
+  FChannels = static_cast<size_t>(info.channels);
+  FFrames = static_cast<uint64_t>(info.frames);
+  if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV) FMissingFrames = WaveFramesMissing(FileName);
+}
+
+TAudioFileReader::~TAudioFileReader() {
+  if (FFile) sf_close(File(FFile));
+}
+
+size_t TAudioFileReader::Read(TAudioBlock& Block, size_t Count) {
+  constexpr size_t CChunk = 4096;
+  FInterleaved.resize(CChunk * FChannels);
+  size_t done = 0;
+  while (done < Count) {
+    const size_t want = std::min(CChunk, Count - done);
+    const sf_count_t got = sf_readf_double(File(FFile), FInterleaved.data(), static_cast<sf_count_t>(want));
+    if (sf_error(File(FFile)) != SF_ERR_NO_ERROR)
+      throw EStreamError("cannot read '" + FFileName + "': " + sf_strerror(File(FFile)));
+    if (got <= 0) break;
+    for (size_t c = 0; c < FChannels; ++c) {
+      double* out = Block[c].data() + done;
+      for (sf_count_t i = 0; i < got; ++i) {
+        const double v = FInterleaved[static_cast<size_t>(i) * FChannels + c];
+        out[i] = std::isfinite(v) ? v : 0;  // a corrupt float file must not feed NaN into a plug-in
+      }
+    }
+    done += static_cast<size_t>(got);
+    if (static_cast<size_t>(got) < want) break;
+  }
+  return done;
+}
+
+TAudioData ReadAudioFile(const std::string& FileName) {
+  TAudioFileReader reader(FileName);
+  TAudioData data;
+  data.SampleRate = reader.SampleRate();
+  data.Channels.assign(reader.ChannelCount(), {});
+  TAudioDataSink sink(data);
+  TAudioBlock block(reader.ChannelCount(), std::vector<double>(65536));
+  while (const size_t n = reader.Read(block, 65536)) sink.Write(block, n);
   return data;
 }
 
@@ -82,85 +159,127 @@ int AudioFormatForFileName(const std::string& FileName) {
                        "': unknown audio format (use .wav, .flac, .aiff, .ogg, .w64 or .caf)");
 }
 
-void WriteAudioFile(const std::string& FileName, const TAudioData& Data) {
+namespace {
+
+// The file a write to Path replaces: symbolic links followed, also to a file not yet there.
+std::filesystem::path ResolveLinks(const std::string& FileName) {
+  namespace fs = std::filesystem;
+  fs::path p(FileName);
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(p, ec)) || ec) return p;
+    const fs::path next = fs::read_symlink(p, ec);
+    if (ec) throw EStreamError("cannot write '" + FileName + "': " + ec.message());
+    p = next.is_absolute() ? next : p.parent_path() / next;
+  }
+  throw EStreamError("cannot write '" + FileName + "': too many levels of symbolic links");
+}
+
+}  // namespace
+
+TAudioFileWriter::TAudioFileWriter(const std::string& FileName, double SampleRate, size_t Channels)
+    : FFileName(FileName), FChannels(Channels) {
   const int format = AudioFormatForFileName(FileName);
-  const size_t channels = Data.ChannelCount();
-  if (channels < 1) throw EArgumentError("cannot write '" + FileName + "': no channels");
+  if (Channels < 1) throw EArgumentError("cannot write '" + FileName + "': no channels");
   SF_INFO info{};
-  info.samplerate = static_cast<int>(std::lround(Data.SampleRate));
-  info.channels = static_cast<int>(channels);
+  info.samplerate = static_cast<int>(std::lround(SampleRate));
+  info.channels = static_cast<int>(Channels);
   info.format = format;
   if (!sf_format_check(&info))
     throw EArgumentError("cannot write '" + FileName + "': the format does not take " +
-                         std::to_string(channels) + " channels at " + std::to_string(info.samplerate) + " Hz");
+                         std::to_string(Channels) + " channels at " + std::to_string(info.samplerate) + " Hz");
 
   namespace fs = std::filesystem;
-  const fs::path target(FileName);
+  const fs::path target = ResolveLinks(FileName);
   if (fs::is_directory(target)) throw EStreamError("cannot write '" + FileName + "': it is a folder");
+  FTarget = target.string();
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   std::string hidden = target.filename().string();
   hidden.insert(0, 1, '.');
   hidden.append(".XXXXXX");
-  std::string temp = (folder / hidden).string();
-  const int fd = mkstemp(temp.data());
+  FTemporary = (folder / hidden).string();
+  const int fd = mkstemp(FTemporary.data());
   if (fd < 0) throw EStreamError("cannot write '" + FileName + "': " + std::strerror(errno));
-  // mkstemp creates the file private; give it the permissions a plain create would.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
-
-  bool ok = false;
-  std::string reason;
-  SNDFILE* file = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
-  if (!file) {
-    reason = sf_strerror(nullptr);
-    close(fd);
+  // mkstemp creates the file private: an existing file keeps its mode, a new one gets the
+  // permissions a plain create would.
+  struct stat existing {};
+  if (stat(FTarget.c_str(), &existing) == 0) {
+    fchmod(fd, existing.st_mode & 07777);
   } else {
-    // Integer formats clip instead of wrapping around.
-    sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-    // The peak chunk carries the time of writing: without it the same audio gives the same file.
-    sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
-    const size_t frames = Data.Frames();
-    std::vector<double> interleaved(4096 * channels);
-    ok = true;
-    for (size_t done = 0; done < frames && ok;) {
-      const size_t n = std::min<size_t>(4096, frames - done);
-      for (size_t i = 0; i < n; ++i)
-        for (size_t c = 0; c < channels; ++c) interleaved[i * channels + c] = Data.Channels[c][done + i];
-      if (sf_writef_double(file, interleaved.data(), static_cast<sf_count_t>(n)) != static_cast<sf_count_t>(n)) {
-        reason = sf_strerror(file);
-        ok = false;
-      }
-      done += n;
-    }
-    if (sf_close(file) != 0 && ok) {
-      reason = "closing failed";
-      ok = false;
-    }
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
   }
-  if (ok && std::rename(temp.c_str(), FileName.c_str()) != 0) {
-    reason = std::strerror(errno);
-    ok = false;
-  }
-  if (!ok) {
-    std::remove(temp.c_str());
+  FFile = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
+  if (!FFile) {
+    const std::string reason = sf_strerror(nullptr);
+    close(fd);
+    std::remove(FTemporary.c_str());
     throw EStreamError("cannot write '" + FileName + "': " + reason);
   }
+  // Integer formats clip instead of wrapping around.
+  sf_command(File(FFile), SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  // The peak chunk carries the time of writing: without it the same audio gives the same file.
+  sf_command(File(FFile), SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
+  FInterleaved.resize(CWriteChunk * Channels);
 }
 
-#else
-
-TAudioData ReadAudioFile(const std::string& FileName) {
-  throw EStreamError("cannot read '" + FileName + "': built without libsndfile");
-}
-int AudioFormatForFileName(const std::string& FileName) {
-  throw EArgumentError("cannot write '" + FileName + "': built without libsndfile");
-}
-void WriteAudioFile(const std::string& FileName, const TAudioData&) {
-  throw EStreamError("cannot write '" + FileName + "': built without libsndfile");
+TAudioFileWriter::~TAudioFileWriter() {
+  if (!FFile) return;
+  sf_close(File(FFile));
+  std::remove(FTemporary.c_str());
 }
 
-#endif
+void TAudioFileWriter::Fail(const std::string& Reason) {
+  if (FFile) sf_close(File(FFile));
+  FFile = nullptr;
+  std::remove(FTemporary.c_str());
+  throw EStreamError("cannot write '" + FFileName + "': " + Reason);
+}
+
+void TAudioFileWriter::Flush() {
+  if (FBuffered == 0) return;
+  if (sf_writef_double(File(FFile), FInterleaved.data(), static_cast<sf_count_t>(FBuffered)) !=
+      static_cast<sf_count_t>(FBuffered))
+    Fail(sf_strerror(File(FFile)));
+  FBuffered = 0;
+}
+
+// The samples reach libsndfile in chunks of CWriteChunk frames whatever the block size, so the
+// file does not depend on how the audio was cut into blocks.
+void TAudioFileWriter::Write(const TAudioBlock& Block, size_t Count) {
+  if (!FFile) throw EStreamError("cannot write '" + FFileName + "': already closed");
+  for (size_t done = 0; done < Count;) {
+    const size_t n = std::min(CWriteChunk - FBuffered, Count - done);
+    for (size_t i = 0; i < n; ++i)
+      for (size_t c = 0; c < FChannels; ++c) FInterleaved[(FBuffered + i) * FChannels + c] = Block[c][done + i];
+    FBuffered += n;
+    done += n;
+    if (FBuffered == CWriteChunk) Flush();
+  }
+}
+
+void TAudioFileWriter::Commit() {
+  if (!FFile) throw EStreamError("cannot write '" + FFileName + "': already closed");
+  Flush();
+  const int closed = sf_close(File(FFile));
+  FFile = nullptr;
+  if (closed != 0) {
+    std::remove(FTemporary.c_str());
+    throw EStreamError("cannot write '" + FFileName + "': closing failed");
+  }
+  if (std::rename(FTemporary.c_str(), FTarget.c_str()) != 0) {
+    const std::string reason = std::strerror(errno);
+    std::remove(FTemporary.c_str());
+    throw EStreamError("cannot write '" + FFileName + "': " + reason);
+  }
+}
+
+void WriteAudioFile(const std::string& FileName, const TAudioData& Data) {
+  TAudioFileWriter writer(FileName, Data.SampleRate, Data.ChannelCount());
+  writer.Write(Data.Channels, Data.Frames());
+  writer.Commit();
+}
 
 // ---- the demo riff ------------------------------------------------------------------------------
 
@@ -271,13 +390,23 @@ TAudioData SynthesizeDemoRiff(double SampleRate) {
 // ---- levels -------------------------------------------------------------------------------------
 
 TChannelLevel MeasureLevel(const std::vector<double>& Samples) {
-  TChannelLevel level;
-  double sum = 0;
-  for (double s : Samples) {
-    level.Peak = std::max(level.Peak, std::fabs(s));
-    sum += s * s;
+  TLevelMeter meter;
+  meter.Add(Samples.data(), Samples.size());
+  return meter.Level();
+}
+
+void TLevelMeter::Add(const double* Samples, size_t Count) {
+  for (size_t i = 0; i < Count; ++i) {
+    FPeak = std::max(FPeak, std::fabs(Samples[i]));
+    FSum += Samples[i] * Samples[i];
   }
-  if (!Samples.empty()) level.Rms = std::sqrt(sum / static_cast<double>(Samples.size()));
+  FCount += Count;
+}
+
+TChannelLevel TLevelMeter::Level() const {
+  TChannelLevel level;
+  level.Peak = FPeak;
+  if (FCount > 0) level.Rms = std::sqrt(FSum / static_cast<double>(FCount));
   return level;
 }
 

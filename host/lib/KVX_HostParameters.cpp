@@ -34,6 +34,79 @@ bool ParseWholeNumber(const std::string& Text, double& Value) {
   return ec == std::errc() && end == t.data() + t.size() && std::isfinite(Value);
 }
 
+enum TNumberSplit { nsNone, nsNumber, nsOverflow };
+
+// The number at the start of Text (sign, digits, either decimal separator, exponent) and the
+// trimmed text behind it. nsOverflow for a number too large for a double ("1e309").
+TNumberSplit SplitLeadingNumber(const std::string& Text, double& Value, std::string& Rest) {
+  const std::string t = Trim(Text);
+  size_t i = 0;
+  std::string number;
+  if (i < t.size() && (t[i] == '-' || t[i] == '+')) {
+    if (t[i] == '-') number += '-';
+    ++i;
+  }
+  auto digits = [&] {
+    size_t n = 0;
+    while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) number += t[i++], ++n;
+    return n;
+  };
+  size_t count = digits();
+  if (i + 1 < t.size() && (t[i] == '.' || t[i] == ',') && std::isdigit(static_cast<unsigned char>(t[i + 1]))) {
+    number += '.';
+    ++i;
+    count += digits();
+  }
+  if (count == 0) return nsNone;
+  if (i + 1 < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+    size_t j = i + 1;
+    const bool negative = j < t.size() && t[j] == '-';
+    if (j < t.size() && (t[j] == '-' || t[j] == '+')) ++j;
+    if (j < t.size() && std::isdigit(static_cast<unsigned char>(t[j]))) {
+      number += negative ? "e-" : "e";
+      i = j;
+      digits();
+    }
+  }
+  const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), Value);
+  if (ec == std::errc::result_out_of_range) {
+    // Too small to tell from 0 is 0; too large is out of range.
+    const size_t e = number.find('e');
+    if (e == std::string::npos || number[e + 1] != '-') return nsOverflow;
+    Value = 0;
+  } else if (ec != std::errc() || end != number.data() + number.size()) {
+    return nsNone;
+  }
+  Rest = Trim(t.substr(i));
+  return nsNumber;
+}
+
+// The unit a label names: "%" and "dB" as they are, "dB" of "dB *0,1", "x" of "1x/8x/16x"; none
+// for a list of texts such as "On/Off".
+std::string ParameterUnit(const std::string& Label) {
+  std::string word = Trim(Label);
+  word = word.substr(0, word.find(' '));
+  if (word.find('/') == std::string::npos) return word;
+  std::string unit;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = std::min(word.find('/', start), word.size());
+    const std::string alternative = word.substr(start, end - start);
+    size_t d = 0;
+    while (d < alternative.size() && std::isdigit(static_cast<unsigned char>(alternative[d]))) ++d;
+    if (d == 0 || (start > 0 && alternative.substr(d) != unit)) return "";
+    unit = alternative.substr(d);
+    if (end == word.size()) return unit;
+    start = end + 1;
+  }
+}
+
+// What may follow the number: nothing, the unit, or the whole label.
+bool UnitMatches(const std::string& Rest, const std::string& Label) {
+  const std::string rest = Folded(Rest);
+  return rest.empty() || rest == Folded(ParameterUnit(Label)) || rest == Folded(Label);
+}
+
 struct TSample {
   double X;
   std::string Text;
@@ -276,21 +349,30 @@ float FindHostValue(TVstHostPlugin& Plugin, int32_t Index, const std::string& Va
     Plugin.SetParameter(Index, x);
     return x;
   }
+  // One number, optionally followed by the parameter's unit ("80", "80 %", "-3dB", "16x"); any
+  // other text is taken as a display text ("On", "Clean").
   double target = 0;
-  int decimals = 0;
-  size_t digitsAfter = 0;
-  bool numeric = ParseDisplayNumber(v, target, &decimals);
-  if (numeric) {
-    // "80", "-6 dB", "8x" are numbers; "2x4" is not.
-    size_t i = 0;
-    while (i < v.size() && !std::isalpha(static_cast<unsigned char>(v[i])) && v[i] != '%') ++i;
-    for (; i < v.size(); ++i) digitsAfter += std::isdigit(static_cast<unsigned char>(v[i])) ? 1 : 0;
-    numeric = digitsAfter == 0;
-  }
-  if (numeric) {
+  std::string rest;
+  const TNumberSplit split = SplitLeadingNumber(v, target, rest);
+  if (split == nsOverflow)
+    throw EArgumentError("value " + v + " of " + name + " is out of range");
+  if (split == nsNumber && UnitMatches(rest, Plugin.ParameterLabel(Index))) {
     bool found = false;
     const float x = NumericHostValue(Plugin, Index, name, target, found);
     if (found) return x;
+    // The parameter shows no numbers: its texts may still read like one ("8x").
+    return TextHostValue(Plugin, Index, name, v);
+  }
+  if (split == nsNumber) {
+    // A number with something else behind it ("80abc", "80 90", "10-20", "80 dB" for a %
+    // parameter) is no display text either: say what the value must look like.
+    try {
+      return TextHostValue(Plugin, Index, name, v);
+    } catch (const EArgumentError&) {
+      const std::string unit = ParameterUnit(Plugin.ParameterLabel(Index));
+      throw EArgumentError("'" + v + "' is not a value of " + name + ": write one number" +
+                           (unit.empty() ? "" : ", optionally followed by " + unit));
+    }
   }
   try {
     return TextHostValue(Plugin, Index, name, v);

@@ -23,7 +23,9 @@ struct TBlockBuffers {
   }
 };
 
-void CheckPlugin(TVstHostPlugin& Plugin) {
+}  // namespace
+
+void CheckRenderable(TVstHostPlugin& Plugin) {
   if (Plugin.NumInputs() < 0 || Plugin.NumInputs() > CMaxChannels || Plugin.NumOutputs() < 1 ||
       Plugin.NumOutputs() > CMaxChannels)
     throw EVstError("the plug-in declares " + std::to_string(Plugin.NumInputs()) + " inputs and " +
@@ -32,72 +34,105 @@ void CheckPlugin(TVstHostPlugin& Plugin) {
     throw EVstError("the plug-in has no process entry");
 }
 
+namespace {
+
 template <typename T>
-TRenderResult RenderWith(TVstHostPlugin& Plugin, const TAudioData& Input, const TRenderOptions& Options,
-                         size_t TailFrames, size_t Latency) {
+TRenderSummary RenderWith(TVstHostPlugin& Plugin, TAudioSource& Source, TAudioSink& Sink, const TRenderOptions& Options,
+                          size_t TailFrames, size_t Latency) {
   const int32_t block = Options.BlockSize;
   const int32_t inputs = Plugin.NumInputs(), outputs = Plugin.NumOutputs();
+  const size_t channels = Source.ChannelCount();
   TBlockBuffers<T> in(inputs, block), out(outputs, block);
-  const size_t inFrames = Input.Frames();
-  const size_t outFrames = inFrames + TailFrames;
-  const size_t total = outFrames + Latency;
+  TAudioBlock read(channels, std::vector<double>(static_cast<size_t>(block)));
+  TAudioBlock written(static_cast<size_t>(outputs), std::vector<double>(static_cast<size_t>(block)));
+  std::vector<TLevelMeter> inLevels(channels), outLevels(static_cast<size_t>(outputs));
 
-  TRenderResult result;
-  result.TailFrames = TailFrames;
-  result.LatencyFrames = Latency;
-  result.Output.SampleRate = Input.SampleRate;
-  result.Output.Channels.assign(static_cast<size_t>(outputs), std::vector<double>(outFrames, 0.0));
+  TRenderSummary summary;
+  summary.TailFrames = TailFrames;
+  summary.LatencyFrames = Latency;
+  // The length is known once the source ends; until then the expected one drives the progress.
+  bool ended = false;
+  size_t inFrames = 0;
+  const double expected = static_cast<double>(Source.Frames() + TailFrames + Latency);
 
   Plugin.Resume();
   std::chrono::steady_clock::duration busy{};
-  for (size_t pos = 0; pos < total;) {
-    const int32_t n = static_cast<int32_t>(std::min<size_t>(static_cast<size_t>(block), total - pos));
+  for (size_t pos = 0;;) {
+    size_t n = static_cast<size_t>(block);
+    if (ended) n = std::min(n, inFrames + TailFrames + Latency - pos);
+    size_t got = 0;
+    if (!ended) {
+      got = Source.Read(read, n);
+      for (size_t c = 0; c < channels; ++c) inLevels[c].Add(read[c].data(), got);
+      if (got < n) {
+        ended = true;
+        inFrames = pos + got;
+        n = std::min(n, inFrames + TailFrames + Latency - pos);
+      }
+    }
+    if (n == 0) break;
     for (int32_t c = 0; c < inputs; ++c) {
       T* dst = in.Pointers[static_cast<size_t>(c)];
-      const size_t channels = Input.ChannelCount();
       const std::vector<double>* src = nullptr;
-      if (channels == 1) src = &Input.Channels[0];
-      else if (static_cast<size_t>(c) < channels) src = &Input.Channels[static_cast<size_t>(c)];
-      for (int32_t i = 0; i < n; ++i) {
-        const size_t at = pos + static_cast<size_t>(i);
-        dst[i] = (src && at < inFrames) ? static_cast<T>((*src)[at]) : T(0);
-      }
+      if (channels == 1) src = &read[0];
+      else if (static_cast<size_t>(c) < channels) src = &read[static_cast<size_t>(c)];
+      for (size_t i = 0; i < n; ++i) dst[i] = (src && i < got) ? static_cast<T>((*src)[i]) : T(0);
     }
     const auto start = std::chrono::steady_clock::now();
     if constexpr (sizeof(T) == sizeof(float))
-      Plugin.Process32(in.Pointers.data(), out.Pointers.data(), n);
+      Plugin.Process32(in.Pointers.data(), out.Pointers.data(), static_cast<int32_t>(n));
     else
-      Plugin.Process64(in.Pointers.data(), out.Pointers.data(), n);
+      Plugin.Process64(in.Pointers.data(), out.Pointers.data(), static_cast<int32_t>(n));
     busy += std::chrono::steady_clock::now() - start;
     if (Plugin.NumInputs() != inputs || Plugin.NumOutputs() != outputs) {
       Plugin.Suspend();
       throw EVstError("the plug-in changed its channel count while processing");
     }
-    for (int32_t c = 0; c < outputs; ++c)
-      for (int32_t i = 0; i < n; ++i) {
-        const size_t at = pos + static_cast<size_t>(i);
-        if (at >= Latency) result.Output.Channels[static_cast<size_t>(c)][at - Latency] = out.Pointers[static_cast<size_t>(c)][i];
+    // The first Latency frames are the plug-in's delay, not output.
+    const size_t skip = pos < Latency ? std::min(n, Latency - pos) : 0;
+    if (n > skip) {
+      for (int32_t c = 0; c < outputs; ++c) {
+        const T* src = out.Pointers[static_cast<size_t>(c)];
+        std::vector<double>& dst = written[static_cast<size_t>(c)];
+        for (size_t i = skip; i < n; ++i) {
+          dst[i - skip] = src[i];
+          summary.NonFiniteSamples += std::isfinite(dst[i - skip]) ? 0 : 1;
+        }
+        outLevels[static_cast<size_t>(c)].Add(dst.data(), n - skip);
       }
-    pos += static_cast<size_t>(n);
-    if (Options.OnProgress) Options.OnProgress(static_cast<double>(pos) / static_cast<double>(total));
+      Sink.Write(written, n - skip);
+      summary.OutputFrames += n - skip;
+    }
+    pos += n;
+    if (Options.OnProgress) Options.OnProgress(std::min(1.0, static_cast<double>(pos) / std::max(1.0, expected)));
   }
   Plugin.Suspend();
-  result.ProcessSeconds = std::chrono::duration<double>(busy).count();
-  return result;
+  summary.InputFrames = inFrames;
+  summary.ProcessSeconds = std::chrono::duration<double>(busy).count();
+  for (const TLevelMeter& m : inLevels) summary.InputLevels.push_back(m.Level());
+  for (const TLevelMeter& m : outLevels) summary.OutputLevels.push_back(m.Level());
+  return summary;
 }
 
 }  // namespace
 
-TRenderResult RenderAudio(TVstHostPlugin& Plugin, const TAudioData& Input, const TRenderOptions& Options) {
-  CheckPlugin(Plugin);
+TRenderSummary RenderStream(TVstHostPlugin& Plugin, TAudioSource& Source, TAudioSink& Sink,
+                            const TRenderOptions& Options) {
+  CheckRenderable(Plugin);
   if (Options.BlockSize < 1 || Options.BlockSize > CMaxBlockSize)
     throw EArgumentError("the block size must lie between 1 and " + std::to_string(CMaxBlockSize));
-  if (!(Input.SampleRate >= 1000 && Input.SampleRate <= 1e6))
-    throw EArgumentError("sample rate " + std::to_string(Input.SampleRate) + " Hz is not one a plug-in can run at");
-  if (Input.ChannelCount() < 1) throw EArgumentError("the input has no channels");
+  const double rate = Source.SampleRate();
+  if (!(rate >= 1000 && rate <= 1e6))
+    throw EArgumentError("sample rate " + std::to_string(rate) + " Hz is not one a plug-in can run at");
+  const size_t channels = Source.ChannelCount();
+  if (channels < 1) throw EArgumentError("the input has no channels");
+  // Dropping channels silently would render something else than the user hears: refuse it. A
+  // mono input feeds every input.
+  if (channels > 1 && channels > static_cast<size_t>(Plugin.NumInputs()))
+    throw EArgumentError("the input has " + std::to_string(channels) + " channels but the plug-in has only " +
+                         std::to_string(Plugin.NumInputs()) + " input" + (Plugin.NumInputs() == 1 ? "" : "s"));
   if (!(Options.TailSeconds <= 3600)) throw EArgumentError("the tail must be at most an hour");
 
-  const double rate = Input.SampleRate;
   Plugin.Suspend();
   Plugin.SetSampleRate(rate);
   Plugin.SetBlockSize(Options.BlockSize);
@@ -119,27 +154,68 @@ TRenderResult RenderAudio(TVstHostPlugin& Plugin, const TAudioData& Input, const
     if (samples > 1) tail = static_cast<size_t>(std::min<intptr_t>(samples, static_cast<intptr_t>(60 * rate)));
   }
   const size_t latency = static_cast<size_t>(std::clamp<int64_t>(Plugin.InitialDelay(), 0, static_cast<int64_t>(10 * rate)));
-  if (Options.Precision == pp64) return RenderWith<double>(Plugin, Input, Options, tail, latency);
-  return RenderWith<float>(Plugin, Input, Options, tail, latency);
+  if (Options.Precision == pp64) return RenderWith<double>(Plugin, Source, Sink, Options, tail, latency);
+  return RenderWith<float>(Plugin, Source, Sink, Options, tail, latency);
 }
 
+TRenderResult RenderAudio(TVstHostPlugin& Plugin, const TAudioData& Input, const TRenderOptions& Options) {
+  TAudioDataSource source(Input);
+  TRenderResult result;
+  result.Output.SampleRate = Input.SampleRate;
+  TAudioDataSink sink(result.Output);
+  const TRenderSummary summary = RenderStream(Plugin, source, sink, Options);
+  // Every output channel, also when nothing was rendered.
+  result.Output.Channels.resize(std::max(result.Output.Channels.size(), summary.OutputLevels.size()));
+  result.TailFrames = summary.TailFrames;
+  result.LatencyFrames = summary.LatencyFrames;
+  result.ProcessSeconds = summary.ProcessSeconds;
+  return result;
+}
+
+namespace {
+
+// Stereo noise at half full scale, made as it is read, and a sink that drops what it gets: a
+// measurement of any length holds two blocks.
+class TNoiseSource : public TAudioSource {
+ public:
+  explicit TNoiseSource(uint64_t Frames) : FFrames(Frames) {}
+  double SampleRate() const override { return 44100; }
+  size_t ChannelCount() const override { return 2; }
+  uint64_t Frames() const override { return FFrames; }
+  size_t Read(TAudioBlock& Block, size_t Count) override {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(Count, FFrames - FDone));
+    for (size_t c = 0; c < 2; ++c)
+      for (size_t i = 0; i < n; ++i) {
+        FState[c] = FState[c] * 1664525u + 1013904223u;
+        Block[c][i] = 0.5 * (static_cast<double>(FState[c] >> 8) / 8388608.0 - 1.0);
+      }
+    FDone += n;
+    return n;
+  }
+
+ private:
+  uint64_t FFrames;
+  uint64_t FDone = 0;
+  uint32_t FState[2] = {12345, 67890};
+};
+
+class TDiscardSink : public TAudioSink {
+ public:
+  void Write(const TAudioBlock&, size_t) override {}
+};
+
+}  // namespace
+
 double MeasureRealTimeFactor(TVstHostPlugin& Plugin, TProcessPrecision Precision, double Seconds) {
-  TAudioData noise;
-  noise.SampleRate = 44100;
-  const size_t frames = static_cast<size_t>(std::max(0.1, Seconds) * noise.SampleRate);
-  noise.Channels.assign(2, std::vector<double>(frames));
-  uint32_t state = 12345;
-  for (auto& ch : noise.Channels)
-    for (double& s : ch) {
-      state = state * 1664525u + 1013904223u;
-      s = 0.5 * (static_cast<double>(state >> 8) / 8388608.0 - 1.0);
-    }
+  const uint64_t frames = static_cast<uint64_t>(std::max(0.1, Seconds) * 44100);
+  TNoiseSource noise(frames);
+  TDiscardSink discard;
   TRenderOptions options;
   options.BlockSize = 512;
   options.Precision = Precision;
   options.TailSeconds = 0;
-  const TRenderResult r = RenderAudio(Plugin, noise, options);
-  return r.ProcessSeconds > 0 ? noise.Duration() / r.ProcessSeconds : INFINITY;
+  const TRenderSummary r = RenderStream(Plugin, noise, discard, options);
+  return r.ProcessSeconds > 0 ? static_cast<double>(frames) / 44100 / r.ProcessSeconds : INFINITY;
 }
 
 }  // namespace kvx

@@ -1,7 +1,9 @@
 // Load and decode any bytes as a PNG file. Our own exceptions are the expected outcome of bad
 // input; anything else (a crash, a sanitizer report, a foreign exception) is a finding.
 // Each input runs twice: as it is, and with every chunk's CRC repaired, so that mutations also
-// reach the chunk parsers and the decoders behind the CRC check.
+// reach the chunk parsers and the decoders behind the CRC check. Images up to the decoder's pixel
+// cap are decoded, so that a small file declaring a huge image shows up as a finding when it
+// costs memory: tools/fuzz.sh runs under an RSS and a single-allocation limit.
 #include <zlib.h>
 
 #include <cstddef>
@@ -33,7 +35,7 @@ void LoadAndDecode(const std::vector<uint8_t>& File) {
     TPortableNetworkGraphicPixel32 png;
     png.LoadFromStream(stream);
     const uint64_t pixels = uint64_t(png.ImageHeader().Width()) * png.ImageHeader().Height();
-    if (pixels <= (uint64_t{1} << 20)) {
+    if (pixels <= CPngMaxPixels) {
       TGuiPixelMapMemory map;
       png.AssignTo(map);
       // A copy of the object, and the file it saves, decode to the same pixels.
