@@ -19,8 +19,8 @@ namespace kvx::test {
 using TLog = std::vector<std::string>;
 
 constexpr uint32_t Opaque(uint32_t RGB) { return 0xFF000000u | RGB; }
-// A TColor (0x00BBGGRR) as the 0xAARRGGBB word of a surface.
-constexpr uint32_t Argb(TColor Color) { return RGBToARGB(static_cast<uint32_t>(Color)); }
+// A TColor (0x00BBGGRR or a system colour) as the 0xAARRGGBB word of a surface.
+inline uint32_t Argb(TColor Color) { return RGBToARGB(ColorToRGB(Color)); }
 
 // A control that paints its rectangle in Fill and logs "Name:event" lines.
 template <class TBase>
@@ -179,6 +179,7 @@ class TLayerForm : public ::testing::Test {
   }
   void Pump() { Form->ProcessMessages(); }
 
+ public:
   TLog Log;
   THeadlessWindowBackend* Backend = nullptr;
   std::unique_ptr<TForm> Form;
