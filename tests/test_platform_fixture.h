@@ -30,6 +30,7 @@ class TRecorder : public TBase {
       : TBase(AOwner), FLog(Log), FFill(Fill) {
     this->SetName(Name);
   }
+  ~TRecorder() override { Add("destroyed"); }
   int Paints = 0;
   TColor Fill() const { return FFill; }
   void SetFill(TColor Value) {
