@@ -96,8 +96,8 @@ TEST(Ownership, AControlWithAnOwnerAndAParentLeavesBothWhenEitherFreesIt) {
 }
 
 TEST(Ownership, NamesAreUniqueAmongAnOwnersComponents) {
-  TForm Form;
   TLog Log;
+  TForm Form;
   new TWindowless(&Form, "Knob", &Log, clRed);
   EXPECT_THROW(new TWindowless(&Form, "KNOB", &Log, clRed), EInvalidOperation);
   EXPECT_EQ(Form.ComponentCount(), 1);
