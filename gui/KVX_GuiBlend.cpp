@@ -1,24 +1,16 @@
 #include "gui/KVX_GuiBlend.h"
 
+#include "platform/KVX_Graphics.h"
+
 #include <bit>
 #include <cstring>
-#include <iterator>
 
 namespace kvx {
 
 namespace {
 
-// The default colour scheme of the classic system colour indices (0x00BBGGRR).
-constexpr uint32_t CDefaultSystemColors[] = {
-    0xC8C8C8, 0x000000, 0xD1B499, 0xDBCDBF, 0xF0F0F0, 0xFFFFFF, 0x646464, 0x000000,
-    0x000000, 0x000000, 0xB4B4B4, 0xFCF7F4, 0xABABAB, 0xFF9933, 0xFFFFFF, 0xF0F0F0,
-    0xA0A0A0, 0x6D6D6D, 0x000000, 0x544E43, 0xFFFFFF, 0x696969, 0xE3E3E3, 0x000000,
-    0xE1FFFF, 0x000000, 0xCC6600, 0xEAD1B9, 0xF2E4D7, 0xFF9933, 0xF0F0F0};
-
-uint32_t DefaultSystemColor(int32_t Index) {
-  if (Index < 0 || Index >= static_cast<int32_t>(std::size(CDefaultSystemColors))) return 0;
-  return CDefaultSystemColors[Index];
-}
+// System colours resolve through the window system's one table unless a caller installs its own.
+uint32_t DefaultSystemColor(int32_t Index) { return GetSysColor(Index); }
 
 TSystemColorFunc GSystemColorFunc = DefaultSystemColor;
 
