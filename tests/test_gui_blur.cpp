@@ -23,13 +23,13 @@
 #define KVX_COUNT_ALLOCATIONS 1
 #endif
 
+#if KVX_COUNT_ALLOCATIONS
 namespace {
 bool gCounting = false;
 long gAllocations = 0;
 size_t gAllocatedBytes = 0;
 }  // namespace
 
-#if KVX_COUNT_ALLOCATIONS
 // The replacement pairs malloc with free throughout; the compiler cannot see that.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(size_t n) {
