@@ -54,7 +54,7 @@ void TGuiCustomFont::NotifyChange() {
 TGuiCustomGDIFont::TGuiCustomGDIFont()
     : FFont(std::make_unique<TFont>()), FBuffer(std::make_unique<TGuiByteMapMemory>()) {
   FBuffer->SetSize(8, 8);
-  FFont->SetOnChange([this](TObject*) { FontChanged(); });
+  FFont->OnChange = [this](TObject*) { FontChanged(); };
 }
 
 TGuiCustomGDIFont::~TGuiCustomGDIFont() = default;
@@ -122,8 +122,9 @@ void TGuiCustomOversampledGDIFont::UpdateScaledFont() {
   // Through the size in points, as the platform scales fonts: height 14 is 11 points, at 16
   // times 176 points or 235 pixels.
   FScaledFont->Assign(*FFont);
-  const int64_t Size = int64_t{FOSFactor} * FFont->Size();
-  FScaledFont->SetSize(static_cast<int32_t>(std::clamp<int64_t>(Size, -(1 << 24), 1 << 24)));
+  const int64_t Points = int64_t{FOSFactor} * FontPointsFromHeight(FFont->Height());
+  FScaledFont->SetHeight(
+      FontHeightFromPoints(static_cast<int32_t>(std::clamp<int64_t>(Points, -(1 << 24), 1 << 24))));
   SelectFont();
 }
 

@@ -25,109 +25,15 @@ extern "C" __attribute__((visibility("default"))) const char* __lsan_default_sup
 
 namespace kvx {
 
-// ---- TFont ------------------------------------------------------------------------------------
+// ---- sizes ------------------------------------------------------------------------------------
 
-void TFont::SetName(const std::string& Value) {
-  if (FName == Value) return;
-  FName = Value;
-  Changed();
+int32_t FontPointsFromHeight(int32_t Height) {
+  return -static_cast<int32_t>(std::round(static_cast<double>(Height) * 72.0 / CScreenPixelsPerInch));
 }
 
-void TFont::SetHeight(int32_t Value) {
-  if (FHeight == Value) return;
-  FHeight = Value;
-  Changed();
-}
-
-int32_t TFont::Size() const {
-  return -static_cast<int32_t>(std::round(static_cast<double>(FHeight) * 72.0 / FPixelsPerInch));
-}
-
-void TFont::SetSize(int32_t Value) {
-  const double Height = std::round(static_cast<double>(Value) * FPixelsPerInch / 72.0);
-  SetHeight(-static_cast<int32_t>(std::clamp(Height, -double{INT32_MAX}, double{INT32_MAX})));
-}
-
-void TFont::SetPixelsPerInch(int32_t Value) {
-  if (Value <= 0) throw EArgumentError("Must be positive!");
-  if (FPixelsPerInch == Value) return;
-  FPixelsPerInch = Value;
-  Changed();
-}
-
-void TFont::SetStyle(TFontStyles Value) {
-  if (FStyle == Value) return;
-  FStyle = Value;
-  Changed();
-}
-
-void TFont::SetColor(TColor Value) {
-  if (FColor == Value) return;
-  FColor = Value;
-  Changed();
-}
-
-void TFont::SetCharset(TFontCharset Value) {
-  if (FCharset == Value) return;
-  FCharset = Value;
-  Changed();
-}
-
-void TFont::SetPitch(TFontPitch Value) {
-  if (FPitch == Value) return;
-  FPitch = Value;
-  Changed();
-}
-
-void TFont::SetOrientation(int32_t Value) {
-  if (FOrientation == Value) return;
-  FOrientation = Value;
-  Changed();
-}
-
-void TFont::SetQuality(TFontQuality Value) {
-  if (FQuality == Value) return;
-  FQuality = Value;
-  Changed();
-}
-
-void TFont::Changed() {
-  if (FOnChange) FOnChange(this);
-}
-
-void TFont::Assign(const TPersistent& Source) {
-  if (auto* Font = dynamic_cast<const TFont*>(&Source)) {
-    if (Font == this || Equals(*Font)) return;
-    FName = Font->FName;
-    FHeight = Font->FHeight;
-    FPixelsPerInch = Font->FPixelsPerInch;
-    FStyle = Font->FStyle;
-    FColor = Font->FColor;
-    FCharset = Font->FCharset;
-    FPitch = Font->FPitch;
-    FOrientation = Font->FOrientation;
-    FQuality = Font->FQuality;
-    Changed();
-    return;
-  }
-  TPersistent::Assign(Source);
-}
-
-void TFont::AssignTo(TPersistent& Dest) const {
-  if (auto* Font = dynamic_cast<TFont*>(&Dest)) {
-    Font->Assign(*this);
-    return;
-  }
-  TPersistent::AssignTo(Dest);
-}
-
-bool TFont::Equals(const TPersistent& Obj) const {
-  if (auto* Font = dynamic_cast<const TFont*>(&Obj))
-    return FName == Font->FName && FHeight == Font->FHeight &&
-           FPixelsPerInch == Font->FPixelsPerInch && FStyle == Font->FStyle &&
-           FColor == Font->FColor && FCharset == Font->FCharset && FPitch == Font->FPitch &&
-           FOrientation == Font->FOrientation && FQuality == Font->FQuality;
-  return TPersistent::Equals(Obj);
+int32_t FontHeightFromPoints(int32_t Points) {
+  const double Height = std::round(static_cast<double>(Points) * CScreenPixelsPerInch / 72.0);
+  return -static_cast<int32_t>(std::clamp(Height, -double{INT32_MAX}, double{INT32_MAX}));
 }
 
 // ---- the shared FreeType library and the fontconfig choice --------------------------------------

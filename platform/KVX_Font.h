@@ -1,6 +1,6 @@
-// Fonts of the window-system layer: the font description that controls carry, and the platform
-// font made from it, which measures text and rasterises it as 8-bit coverage (text 255 on 0)
-// into the rows of a byte buffer. The rasteriser behind it (FreeType through fontconfig) stays
+// Text of the window-system layer: the platform font made from a font description, which
+// measures text and rasterises it as 8-bit coverage (text 255 on 0) into the rows of a byte
+// buffer. The rasteriser behind it (FreeType through fontconfig) stays
 // inside this unit's implementation.
 #pragma once
 
@@ -9,95 +9,24 @@
 #include <string>
 #include <string_view>
 
+#include "platform/KVX_Canvas.h"
 #include "platform/KVX_Graphics.h"
-#include "platform/KVX_Persistent.h"
-#include "platform/KVX_Types.h"
 
 namespace kvx {
 
-enum TFontStyle : uint8_t { fsBold, fsItalic, fsUnderline, fsStrikeOut };
-using TFontStyles = TSet<TFontStyle, uint8_t>;
-
-enum TFontPitch : uint8_t { fpDefault, fpVariable, fpFixed };
-
-// How the glyphs are rasterised: the non-antialiased and draft qualities give bi-level coverage
-// (0 or 255), every other quality grey levels.
-enum TFontQuality : uint8_t {
-  fqDefault,
-  fqDraft,
-  fqProof,
-  fqNonAntialiased,
-  fqAntialiased,
-  fqClearType,
-  fqClearTypeNatural
-};
-
-// Character sets by their window-system numbers; the font prefers faces covering the language.
+// The font description itself (TFont, its styles, pitch and qualities) is the layer's, in
+// KVX_Canvas. The non-antialiased and draft qualities rasterise bi-level coverage (0 or 255),
+// every other quality grey levels.
 using TFontCharset = uint8_t;
-constexpr TFontCharset ANSI_CHARSET = 0;
-constexpr TFontCharset DEFAULT_CHARSET = 1;
-constexpr TFontCharset SYMBOL_CHARSET = 2;
 
 // The logical resolution the editor is designed for.
 constexpr int32_t CScreenPixelsPerInch = 96;
 
-// A font description: face name, height in pixels, style, colour, charset, pitch, orientation
-// and output quality. A positive height is the cell height (ascent + descent), a negative one
-// the character height (the em size). The size in points is derived from the height.
-class TFont : public TPersistent {
- public:
-  TFont() = default;
-  std::string ClassName() const override { return "TFont"; }
-
-  // "Default" names the platform's default face.
-  const std::string& Name() const { return FName; }
-  void SetName(const std::string& Value);
-  int32_t Height() const { return FHeight; }
-  void SetHeight(int32_t Value);
-  // -(Height * 72 / PixelsPerInch), rounded with halves away from zero; setting a size S sets
-  // the height to -(S * PixelsPerInch / 72), rounded the same way.
-  int32_t Size() const;
-  void SetSize(int32_t Value);
-  int32_t PixelsPerInch() const { return FPixelsPerInch; }
-  void SetPixelsPerInch(int32_t Value);
-  TFontStyles Style() const { return FStyle; }
-  void SetStyle(TFontStyles Value);
-  TColor Color() const { return FColor; }
-  void SetColor(TColor Value);
-  TFontCharset Charset() const { return FCharset; }
-  void SetCharset(TFontCharset Value);
-  TFontPitch Pitch() const { return FPitch; }
-  void SetPitch(TFontPitch Value);
-  // Angle of the text's baseline in tenths of a degree, counter-clockwise.
-  int32_t Orientation() const { return FOrientation; }
-  void SetOrientation(int32_t Value);
-  TFontQuality Quality() const { return FQuality; }
-  void SetQuality(TFontQuality Value);
-
-  const TNotifyEvent& OnChange() const { return FOnChange; }
-  void SetOnChange(TNotifyEvent Value) { FOnChange = std::move(Value); }
-
-  // From another font: every setting, with one notification when any differed; the
-  // destination keeps its OnChange.
-  void Assign(const TPersistent& Source) override;
-  void AssignTo(TPersistent& Dest) const override;
-  bool Equals(const TPersistent& Obj) const override;
-
- protected:
-  virtual void Changed();
-
- private:
-  std::string FName = "Default";
-  int32_t FHeight = -11;
-  int32_t FPixelsPerInch = CScreenPixelsPerInch;
-  TFontStyles FStyle;
-  TColor FColor = 0;
-  TFontCharset FCharset = DEFAULT_CHARSET;
-  TFontPitch FPitch = fpDefault;
-  int32_t FOrientation = 0;
-  TFontQuality FQuality = fqDefault;
-  TNotifyEvent FOnChange;
-};
+// The size in points of a height in pixels, -(Height * 72 / 96), and the height of a size in
+// points, -(Points * 96 / 72); both rounded with halves away from zero, as the platform scales
+// its fonts (height 14 is 11 points, not 10).
+int32_t FontPointsFromHeight(int32_t Height);
+int32_t FontHeightFromPoints(int32_t Points);
 
 // A text's extent: the sum of the glyphs' advances and the cell height, in pixels.
 struct TTextExtent {

@@ -95,30 +95,9 @@ TEST(Font, SizeInPointsFollowsTheHeightAt96PixelsPerInch) {
     int32_t Height, Points, Times16Height;
   } Cases[] = {{14, -11, 235}, {-9, 7, -149}, {-11, 8, -171}, {-12, 9, -192}, {0, 0, 0}};
   for (const auto& Case : Cases) {
-    TFont Font;
-    Font.SetHeight(Case.Height);
-    EXPECT_EQ(Font.Size(), Case.Points) << Case.Height;
-    Font.SetSize(16 * Font.Size());
-    EXPECT_EQ(Font.Height(), Case.Times16Height) << Case.Height;
+    EXPECT_EQ(FontPointsFromHeight(Case.Height), Case.Points) << Case.Height;
+    EXPECT_EQ(FontHeightFromPoints(16 * Case.Points), Case.Times16Height) << Case.Height;
   }
-}
-
-TEST(Font, AssignCopiesTheDescriptionAndNotifiesOnce) {
-  TFont& Source = *Description("Lucida Console", 14, {fsBold, fsUnderline}).release();
-  std::unique_ptr<TFont> Owner(&Source);
-  Source.SetColor(0x123456);
-  Source.SetOrientation(900);
-  int SourceChanges = 0, Changes = 0;
-  Source.SetOnChange([&](TObject*) { ++SourceChanges; });
-  TFont Font;
-  Font.SetOnChange([&](TObject*) { ++Changes; });
-  Font.Assign(Source);
-  Font.Assign(Source);
-  EXPECT_TRUE(Font.Equals(Source));
-  EXPECT_EQ(Changes, 1);
-  Font.SetHeight(15);
-  EXPECT_EQ(Changes, 2);
-  EXPECT_EQ(SourceChanges, 0) << "the destination keeps its own handler";
 }
 
 // ---- the platform font ------------------------------------------------------------------------
@@ -284,7 +263,7 @@ TEST(OversampledFont, ScaledFontGoesThroughPoints) {
   TGuiOversampledGDIFont Font;
   SetUp16x(Font, 14, {fsBold});
   EXPECT_EQ(Font.OSFactor(), 16);
-  EXPECT_EQ(Font.ScaledFont().Size(), -176);
+  EXPECT_EQ(FontPointsFromHeight(Font.ScaledFont().Height()), -176);
   EXPECT_EQ(Font.ScaledFont().Height(), 235) << "not 16 x 14 = 224";
   EXPECT_TRUE(Font.ScaledFont().Style().Contains(fsBold));
   SetUp16x(Font, -9);
@@ -295,7 +274,7 @@ TEST(OversampledFont, ScaledFontGoesThroughPoints) {
                                       {fo6x, 6}, {fo8x, 8}, {fo12x, 12}, {fo16x, 16}}) {
     Font.SetFontOversampling(Oversampling);
     EXPECT_EQ(Font.OSFactor(), Factor);
-    EXPECT_EQ(Font.ScaledFont().Size(), 7 * Factor);
+    EXPECT_EQ(FontPointsFromHeight(Font.ScaledFont().Height()), 7 * Factor);
   }
 }
 
