@@ -4,9 +4,16 @@
 #include <bit>
 #include <cmath>
 
+#include <cstring>
+
 #include "gui/KVX_GuiPixelMap.h"
+#include "platform/KVX_NumberFormat.h"
 
 namespace kvx {
+
+namespace {
+const char* const CUnit = "KVX_GuiSlider";
+}  // namespace
 
 float FastSqrt(float X) {
   const uint32_t Bits = std::bit_cast<uint32_t>(X);
@@ -142,6 +149,350 @@ void DrawSlider(TGuiCustomPixelMap& Map, const TSliderAppearance& Look) {
       }
       Blend(j, i, C);
     }
+  }
+}
+
+// ---- TCustomGuiSlider -------------------------------------------------------------------------
+
+namespace {
+
+bool Same(float A, float B) { return std::memcmp(&A, &B, sizeof(float)) == 0; }
+
+std::string BoundText(double Value) { return FloatToStrGeneral(Value, 9, "."); }
+
+}  // namespace
+
+TCustomGuiSlider::TCustomGuiSlider(TComponent* AOwner) : TCustomControl(AOwner) {
+  // The bar covers its whole rectangle, takes no keyboard focus and is named by nobody.
+  FControlStyle.Include(csOpaque);
+  FControlStyle.Exclude(csSetCaption);
+  SetTabStop(false);
+  SetColor(clBtnFace);
+}
+
+void TCustomGuiSlider::SetBorderColor(TColor Value) {
+  if (FBorderColor == Value) return;
+  FBorderColor = Value;
+  BorderColorChanged();
+}
+
+void TCustomGuiSlider::SetBorderRadius(float Value) {
+  if (!std::isfinite(Value) || Same(FBorderRadius, Value)) return;
+  FBorderRadius = Value;
+  BorderRadiusChanged();
+}
+
+void TCustomGuiSlider::SetBorderWidth(float Value) {
+  if (!std::isfinite(Value) || Same(FBorderWidth, Value)) return;
+  FBorderWidth = Value;
+  BorderWidthChanged();
+}
+
+void TCustomGuiSlider::SetCurveMapping(float Value) {
+  if (!std::isfinite(Value) || Same(FCurveMapping, Value)) return;
+  FCurveMapping = Value;
+  CurveMappingChanged();
+}
+
+void TCustomGuiSlider::SetDefaultValue(float Value) {
+  if (!std::isfinite(Value)) return;
+  if (!Loading()) Value = std::clamp(Value, FMinimum, FMaximum);
+  FDefaultValue = Value;
+}
+
+void TCustomGuiSlider::SetDigits(int32_t Value) {
+  if (FDigits == Value) return;
+  FDigits = Value;
+  DigitsChanged();
+}
+
+void TCustomGuiSlider::SetDirection(TSliderDirection Value) {
+  if (FDirection == Value) return;
+  FDirection = Value;
+  DirectionChanged();
+}
+
+void TCustomGuiSlider::SetMin(float Value) {
+  if (!std::isfinite(Value) || Same(FMinimum, Value)) return;
+  if (Value > FMaximum && !Loading())
+    throw ESliderRangeError("Min must lie between " + BoundText(-2147483647.0) + " and " +
+                                BoundText(double{FMaximum} - 1),
+                            -2147483647.0, double{FMaximum} - 1);
+  FMinimum = Value;
+  MinChanged();
+}
+
+void TCustomGuiSlider::SetMax(float Value) {
+  if (!std::isfinite(Value) || Same(FMaximum, Value)) return;
+  if (Value < FMinimum && !Loading())
+    throw ESliderRangeError("Max must lie between " + BoundText(double{FMinimum} + 1) + " and " +
+                                BoundText(2147483647.0),
+                            double{FMinimum} + 1, 2147483647.0);
+  FMaximum = Value;
+  MaxChanged();
+}
+
+void TCustomGuiSlider::SetShowText(bool Value) {
+  if (FShowText == Value) return;
+  FShowText = Value;
+  ShowTextChanged();
+}
+
+void TCustomGuiSlider::SetSlideColor(TColor Value) {
+  if (FSlideColor == Value) return;
+  FSlideColor = Value;
+  SlideColorChanged();
+}
+
+void TCustomGuiSlider::SetValue(float Value) {
+  if (std::isnan(Value)) return;
+  if (Value < FMinimum)
+    Value = FMinimum;
+  else if (Value > FMaximum)
+    Value = FMaximum;
+  if (Same(FValue, Value)) return;
+  FValue = Value;
+  ValueChanged();
+}
+
+void TCustomGuiSlider::SetCaption(const std::string& Value) {
+  if (FCaption == Value) return;
+  FCaption = Value;
+  CaptionChanged();
+}
+
+void TCustomGuiSlider::CaptionChanged() {
+  if (FShowText) RequestBufferUpdate();
+}
+
+void TCustomGuiSlider::CurveMappingChanged() {
+  // Kept where 2^x is a finite, normal float, so that x^(1/E) stays defined.
+  FCurveMappingExp = std::exp2(std::clamp(FCurveMapping, -126.0f, 127.0f));
+  RequestBufferUpdate();
+}
+
+void TCustomGuiSlider::DirectionChanged() { RequestBufferUpdate(); }
+
+void TCustomGuiSlider::DigitsChanged() {
+  if (FShowText) RequestBufferUpdate();
+}
+
+void TCustomGuiSlider::ValueChanged() {
+  if (OnChange && !Loading()) OnChange(this);
+  RequestBufferUpdate();
+}
+
+void TCustomGuiSlider::MaxChanged() {
+  if (FValue > FMaximum) FValue = FMaximum;
+  if (FDefaultValue > FMaximum) FDefaultValue = FMaximum;
+  RequestBufferUpdate();
+}
+
+void TCustomGuiSlider::MinChanged() {
+  if (FValue < FMinimum) FValue = FMinimum;
+  if (FDefaultValue < FMinimum) FDefaultValue = FMinimum;
+  RequestBufferUpdate();
+}
+
+void TCustomGuiSlider::BorderRadiusChanged() { RequestBufferUpdate(); }
+void TCustomGuiSlider::BorderWidthChanged() { RequestBufferUpdate(); }
+void TCustomGuiSlider::BorderColorChanged() { RequestBufferUpdate(); }
+void TCustomGuiSlider::RequestBufferUpdate() { Invalidate(); }
+void TCustomGuiSlider::SlideColorChanged() { RequestBufferUpdate(); }
+void TCustomGuiSlider::ShowTextChanged() { RequestBufferUpdate(); }
+
+void TCustomGuiSlider::SetValueFromPosition(int32_t X) {
+  // A slider one pixel wide has no second end to divide by: its one column is the left end.
+  const float F = Width() > 1 ? static_cast<float>(X) / static_cast<float>(Width() - 1) : 0.0f;
+  float V = FMinimum + MapCurve(F) * (FMaximum - FMinimum);
+  if (std::isnan(V)) V = FMinimum;
+  SetValue(std::clamp(V, FMinimum, FMaximum));
+}
+
+TSliderAppearance TCustomGuiSlider::Appearance() const {
+  TSliderAppearance Look;
+  Look.SlideColor = FSlideColor;
+  Look.Color = Color();
+  Look.BorderColor = FBorderColor;
+  Look.BorderWidth = FBorderWidth;
+  Look.BorderRadius = FBorderRadius;
+  Look.Value = FValue;
+  Look.Min = FMinimum;
+  Look.Max = FMaximum;
+  Look.CurveMappingExp = FCurveMappingExp;
+  return Look;
+}
+
+void TCustomGuiSlider::Assign(const TPersistent& Source) {
+  auto* Slider = dynamic_cast<const TCustomGuiSlider*>(&Source);
+  if (!Slider) {
+    TCustomControl::Assign(Source);
+    return;
+  }
+  if (Slider == this) return;
+  FAutoColor = Slider->FAutoColor;
+  FBorderColor = Slider->FBorderColor;
+  FBorderRadius = Slider->FBorderRadius;
+  FBorderWidth = Slider->FBorderWidth;
+  FCaption = Slider->FCaption;
+  FCurveMapping = Slider->FCurveMapping;
+  FCurveMappingExp = Slider->FCurveMappingExp;
+  FDefaultValue = Slider->FDefaultValue;
+  FMaximum = Slider->FMaximum;
+  FMinimum = Slider->FMinimum;
+  FSlideColor = Slider->FSlideColor;
+  FValue = Slider->FValue;
+  OnPaint = Slider->OnPaint;
+  OnChange = Slider->OnChange;
+  RequestBufferUpdate();
+}
+
+void TCustomGuiSlider::DefineProperties(TFiler& Filer) {
+  TCustomControl::DefineProperties(Filer);
+  const auto Define = [&](const char* Name, float& Field) {
+    Filer.DefineFloatProperty(
+        Name,
+        [&Field](double Value) {
+          if (std::isfinite(Value)) Field = static_cast<float>(Value);
+        },
+        [&Field] { return static_cast<double>(Field); }, Field == 0);
+  };
+  Define("Value", FValue);
+  Define("DefaultValue", FDefaultValue);
+  Define("Max", FMaximum);
+}
+
+// ---- TCustomGuiSliderGDI ----------------------------------------------------------------------
+
+TCustomGuiSliderGDI::TCustomGuiSliderGDI(TComponent* AOwner)
+    : TCustomGuiSlider(AOwner),
+      FBuffer(std::make_unique<TGuiPixelMapMemory>()),
+      FBackBuffer(std::make_unique<TGuiPixelMapMemory>()),
+      FGuiFont(std::make_unique<TGuiOversampledGDIFont>()) {
+  FGuiFont->SetOnChange([this](TObject*) { RequestBufferUpdate(); });
+  FGuiFont->SetFont(Font());
+}
+
+TCustomGuiSliderGDI::~TCustomGuiSliderGDI() = default;
+
+void TCustomGuiSliderGDI::SetTransparent(bool Value) {
+  if (FTransparent == Value) return;
+  FTransparent = Value;
+  TransparencyChanged();
+}
+
+void TCustomGuiSliderGDI::RequestBufferUpdate() {
+  FUpdateBuffer = true;
+  Invalidate();
+}
+
+// What lies behind the bar is another picture now, not only another composition.
+void TCustomGuiSliderGDI::TransparencyChanged() { RequestBackBufferUpdate(); }
+
+void TCustomGuiSliderGDI::RequestBackBufferUpdate() {
+  FUpdateBackBuffer = true;
+  RequestBufferUpdate();
+}
+
+void TCustomGuiSliderGDI::RebuildBackBuffer() {
+  FUpdateBackBuffer = false;
+  if (FTransparent)
+    FBackBuffer->CopyParentImage(*this);
+  else
+    FBackBuffer->FillRect(FBackBuffer->ClientRect(), ColorToPixel32(Color()));
+  FUpdateBuffer = true;
+}
+
+std::string TCustomGuiSliderGDI::ValueText() {
+  const int Digits = std::clamp(FDigits, 1, 17);
+  std::string Text = FloatToStrGeneral(FValue, Digits, UserDecimalSeparator());
+  if (!FCaption.empty()) Text = FCaption + ": " + Text;
+  if (OnGetText) OnGetText(this, Text);
+  return Text;
+}
+
+void TCustomGuiSliderGDI::RebuildBuffer() {
+  FUpdateBuffer = false;
+  if (!FBuffer || !FBackBuffer) return;
+  // The maps follow every resize; a map that did not would make the copy below overrun.
+  KVX_ASSERT(FBuffer->Width() == FBackBuffer->Width() && FBuffer->Height() == FBackBuffer->Height(),
+             CUnit);
+  KVX_ASSERT(FBuffer->Width() == Width() && FBuffer->Height() == Height(), CUnit);
+  if (FBuffer->DataSize() > 0)
+    std::memcpy(FBuffer->DataPointer(), FBackBuffer->DataPointer(),
+                static_cast<size_t>(FBuffer->DataSize()));
+  DrawSlider(*FBuffer, Appearance());
+  if (FShowText) {
+    const std::string Text = ValueText();
+    const TTextExtent Extent = FGuiFont->TextExtent(Text);
+    FGuiFont->TextOut(Text, FBuffer.get(), (Width() - Extent.cx) / 2, (Height() - Extent.cy) / 2);
+  }
+}
+
+void TCustomGuiSliderGDI::Paint() {
+  if (FUpdateBackBuffer) RebuildBackBuffer();
+  if (FUpdateBuffer) RebuildBuffer();
+  if (OnPaint) OnPaint(this);
+  if (FBuffer) FBuffer->PaintTo(Canvas());
+}
+
+void TCustomGuiSliderGDI::SizeBuffers() {
+  FBuffer->SetSize(Width(), Height());
+  FBackBuffer->SetSize(Width(), Height());
+  RequestBackBufferUpdate();
+}
+
+void TCustomGuiSliderGDI::Resize() {
+  TCustomGuiSlider::Resize();
+  SizeBuffers();
+}
+
+void TCustomGuiSliderGDI::Loaded() {
+  TCustomGuiSlider::Loaded();
+  SizeBuffers();
+}
+
+void TCustomGuiSliderGDI::FontChanged() {
+  TCustomGuiSlider::FontChanged();
+  FGuiFont->SetFont(Font());
+}
+
+// The track is drawn in the colour, and an opaque slider's background is filled with it.
+void TCustomGuiSliderGDI::ColorChanged() {
+  TCustomGuiSlider::ColorChanged();
+  RequestBackBufferUpdate();
+}
+
+void TCustomGuiSliderGDI::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
+  if (!FReadOnly && Button == mbLeft) SetValueFromPosition(X);
+  TCustomGuiSlider::MouseDown(Button, Shift, X, Y);
+}
+
+void TCustomGuiSliderGDI::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
+  if (!FReadOnly && Shift.Contains(ssLeft)) SetValueFromPosition(X);
+  TCustomGuiSlider::MouseMove(Shift, X, Y);
+}
+
+void TCustomGuiSliderGDI::Assign(const TPersistent& Source) {
+  TCustomGuiSlider::Assign(Source);
+  auto* Slider = dynamic_cast<const TCustomGuiSliderGDI*>(&Source);
+  if (!Slider || Slider == this) return;
+  FTransparent = Slider->FTransparent;
+  // Pixels only between maps of one size: this slider's maps keep its own size (and their own
+  // handlers), so that the next rebuild copies within them.
+  const auto CopyPixels = [](TGuiPixelMapMemory& To, const TGuiPixelMapMemory& From) {
+    if (To.Width() != From.Width() || To.Height() != From.Height()) return false;
+    if (To.DataSize() > 0)
+      std::memcpy(To.DataPointer(), From.DataPointer(), static_cast<size_t>(To.DataSize()));
+    return true;
+  };
+  const bool Copied = CopyPixels(*FBuffer, *Slider->FBuffer) & CopyPixels(*FBackBuffer, *Slider->FBackBuffer);
+  if (!Copied) {
+    RequestBackBufferUpdate();
+  } else {
+    FUpdateBuffer = Slider->FUpdateBuffer;
+    FUpdateBackBuffer = Slider->FUpdateBackBuffer;
+    Invalidate();
   }
 }
 

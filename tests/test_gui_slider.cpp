@@ -1,6 +1,7 @@
 // The slider's bar: pixels of the editor's slider worked out by hand at the ends and at the fill
 // edge, square borders with a fractional ring, writes kept inside the map, degenerate ranges,
-// and a saved picture of the whole bar.
+// and a saved picture of the whole bar. The slider control in a headless form: its value model
+// and range errors, clicks and drags, transparency, text, assignment and persistence.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,8 +9,13 @@
 #include <limits>
 #include <vector>
 
+#include <map>
+#include <memory>
+
 #include "gui/KVX_GuiPixelMap.h"
 #include "gui/KVX_GuiSlider.h"
+#include "platform/KVX_Forms.h"
+#include "platform/KVX_HeadlessBackend.h"
 #include "platform/KVX_Streams.h"
 #include "png/KVX_GuiPng.h"
 
@@ -240,4 +246,293 @@ TEST(SliderDrawing, CurveMovesTheFillEdge) {
   EXPECT_FLOAT_EQ(MapCurve(0.5f, 2.0f), 0.25f);
   EXPECT_FLOAT_EQ(MapCurve(-0.5f, 2.0f), -0.25f);
   EXPECT_FLOAT_EQ(UnmapCurve(-0.25f, 2.0f), -0.5f);
+}
+
+// ---- the control --------------------------------------------------------------------------------
+
+namespace {
+
+// A headless form (grey) holding the editor's slider at 9, 338, as the layout makes it.
+class SliderForm : public ::testing::Test {
+ protected:
+  static constexpr TColor CFormColor = 0x404040;
+
+  void SetUp() override {
+    auto Owned = std::make_unique<THeadlessWindowBackend>();
+    Backend = Owned.get();
+    Form = std::make_unique<TForm>(nullptr, std::move(Owned));
+    Form->SetBounds(0, 0, 254, 353);
+    Form->SetColor(CFormColor);
+    Slider = new TGuiSlider(Form.get());
+    Slider->SetBounds(9, 338, 235, 7);
+    Slider->SetMin(-200);
+    Slider->SetMax(200);
+    Slider->SetValue(0);
+    Slider->SetDefaultValue(0);
+    Slider->SetColor(clWhite);
+    Slider->SetSlideColor(CSlideColor);
+    Slider->SetBorderColor(clBlack);
+    Slider->SetBorderRadius(10);
+    Slider->SetBorderWidth(0);
+    Slider->SetTransparent(true);
+    Slider->SetParent(Form.get());
+    Slider->OnChange = [this](TObject* Sender) {
+      EXPECT_EQ(Sender, Slider);
+      Changes.push_back(Slider->Value());
+    };
+    Form->Show();
+    Form->Update();
+  }
+
+  // The presented pixel at a slider position.
+  TPixel32 At(int32_t X, int32_t Y) const {
+    return TPixel32::FromARGB(Backend->ScreenPixel(9 + X, 338 + Y));
+  }
+  void Pump() { Form->ProcessMessages(); }
+
+  THeadlessWindowBackend* Backend = nullptr;
+  std::unique_ptr<TForm> Form;
+  TGuiSlider* Slider = nullptr;
+  std::vector<float> Changes;
+};
+
+// A filer that keeps binary properties by name, for writing and reading back.
+class TPropertyStore : public TFiler {
+ public:
+  bool Writing = true;
+  std::map<std::string, std::vector<uint8_t>> Properties;
+  void DefineBinaryProperty(const std::string& Name, const TStreamProc& ReadData,
+                            const TStreamProc& WriteData, bool HasData) override {
+    if (Writing) {
+      if (!HasData) return;
+      TMemoryStream Stream;
+      WriteData(Stream);
+      Properties[Name] = Stream.Data();
+    } else if (auto It = Properties.find(Name); It != Properties.end()) {
+      TMemoryStream Stream(It->second);
+      ReadData(Stream);
+    }
+  }
+};
+
+}  // namespace
+
+TEST_F(SliderForm, PaintsTheBarOverTheParent) {
+  EXPECT_EQ(At(117, 0), CSlide) << "the outline";
+  EXPECT_EQ(At(117, 3), CSlide) << "filled up to the middle";
+  EXPECT_EQ(At(118, 3), CWhite);
+  EXPECT_EQ(At(0, 0), ColorToPixel32(CFormColor)) << "transparent: the form shows at the corner";
+  // Opaque, the corner is the slider's own colour.
+  Slider->SetTransparent(false);
+  Pump();
+  EXPECT_EQ(At(0, 0), CWhite);
+  Slider->SetTransparent(true);
+  Pump();
+  EXPECT_EQ(At(0, 0), ColorToPixel32(CFormColor));
+}
+
+TEST_F(SliderForm, ClicksAndDragsSetTheValue) {
+  const struct {
+    std::vector<std::pair<char, int32_t>> Events;  // d = press, m = move, u = release at X
+    float Value;
+  } Cases[] = {
+      {{{'d', 0}, {'u', 0}}, -200},                     // the left end is Min
+      {{{'d', 234}, {'u', 234}}, 200},                  // the right end is Max
+      {{{'d', 117}, {'m', 300}, {'u', 300}}, 200},      // dragged past the right end
+      {{{'d', 117}, {'m', -50}, {'u', -50}}, -200},     // and past the left end
+      {{{'d', 117}, {'u', 117}}, 0},                    // 117 / 234 is the middle
+      // a move without a button does nothing; a drag to 58 gives -200 + 400 * 58 / 234
+      {{{'m', 50}, {'d', 200}, {'m', 58}, {'u', 58}}, -200.0f + 400.0f * 58 / 234},
+  };
+  for (const auto& Case : Cases) {
+    Slider->SetValue(17);
+    for (auto [Kind, X] : Case.Events) {
+      if (Kind == 'd') Backend->InjectMouseDown(9 + X, 340);
+      if (Kind == 'm') Backend->InjectMouseMove(9 + X, 340);
+      if (Kind == 'u') Backend->InjectMouseUp(9 + X, 340);
+    }
+    Pump();
+    EXPECT_NEAR(Slider->Value(), Case.Value, 1e-4) << Case.Events.size();
+  }
+  // The bar follows: p = round(235 * 99.15 / 400) = round(58.25).
+  EXPECT_EQ(At(57, 3), CSlide);
+  EXPECT_EQ(At(58, 3), CWhite);
+}
+
+TEST_F(SliderForm, ReadOnlyIgnoresTheMouseButReportsIt) {
+  Slider->SetReadOnly(true);
+  int Downs = 0, Moves = 0;
+  Slider->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int32_t, int32_t) { ++Downs; };
+  Slider->OnMouseMove = [&](TObject*, TShiftState, int32_t, int32_t) { ++Moves; };
+  Backend->InjectMouseDown(9 + 10, 340);
+  Backend->InjectMouseMove(9 + 200, 340);
+  Backend->InjectMouseUp(9 + 200, 340);
+  Pump();
+  EXPECT_EQ(Slider->Value(), 0);
+  EXPECT_TRUE(Changes.empty());
+  EXPECT_EQ(Downs, 1);
+  EXPECT_GE(Moves, 1);
+}
+
+TEST_F(SliderForm, RangeErrorsAndClamps) {
+  try {
+    Slider->SetMax(-300);
+    ADD_FAILURE() << "Max below Min accepted";
+  } catch (const ESliderRangeError& E) {
+    EXPECT_EQ(E.Lower(), -199);
+    EXPECT_EQ(E.Upper(), 2147483647.0);
+  }
+  try {
+    Slider->SetMin(250);
+    ADD_FAILURE() << "Min above Max accepted";
+  } catch (const ESliderRangeError& E) {
+    EXPECT_EQ(E.Lower(), -2147483647.0);
+    EXPECT_EQ(E.Upper(), 199);
+  }
+  EXPECT_EQ(Slider->Min(), -200);
+  EXPECT_EQ(Slider->Max(), 200);
+
+  // A new Min above the value moves it (and the default) up, without OnChange.
+  Slider->SetMin(50);
+  EXPECT_EQ(Slider->Value(), 50);
+  EXPECT_EQ(Slider->DefaultValue(), 50);
+  Slider->SetMax(60);
+  Slider->SetValue(1000);
+  EXPECT_EQ(Slider->Value(), 60);
+  Slider->SetDefaultValue(-5);
+  EXPECT_EQ(Slider->DefaultValue(), 50);
+  EXPECT_EQ(Changes, std::vector<float>{60});
+
+  // No NaN or infinity gets into the model.
+  const float NaN = std::numeric_limits<float>::quiet_NaN();
+  const float Inf = std::numeric_limits<float>::infinity();
+  Slider->SetValue(NaN);
+  Slider->SetMin(NaN);
+  Slider->SetMax(Inf);
+  Slider->SetMin(-Inf);
+  Slider->SetDefaultValue(NaN);
+  Slider->SetBorderWidth(NaN);
+  Slider->SetBorderRadius(Inf);
+  Slider->SetCurveMapping(NaN);
+  EXPECT_EQ(Slider->Value(), 60);
+  EXPECT_EQ(Slider->Min(), 50);
+  EXPECT_EQ(Slider->Max(), 60);
+  EXPECT_EQ(Slider->DefaultValue(), 50);
+  EXPECT_EQ(Slider->BorderWidth(), 0);
+  EXPECT_EQ(Slider->BorderRadius(), 10);
+  EXPECT_EQ(Slider->CurveMapping(), 0);
+  Slider->SetValue(-Inf);
+  EXPECT_EQ(Slider->Value(), 50) << "an infinity clamps";
+  // A curve exponent far out stays a finite power of two.
+  Slider->SetCurveMapping(1000);
+  EXPECT_TRUE(std::isfinite(Slider->CurveMappingExp()));
+}
+
+TEST_F(SliderForm, DegenerateSizesAndRangesStayDefined) {
+  // Max = Min: the drawing's position is 0 / 0; one pixel wide: the click's is X / 0.
+  Slider->SetMin(5);
+  Slider->SetMax(5);
+  Pump();
+  Form->Update();
+  Slider->SetBounds(9, 338, 1, 7);
+  Slider->SetMin(0);
+  Slider->SetMax(10);
+  Backend->InjectMouseDown(9, 340);
+  Backend->InjectMouseUp(9, 340);
+  Pump();
+  EXPECT_EQ(Slider->Value(), 0);
+  Slider->SetBounds(9, 338, 0, 0);
+  Pump();
+  EXPECT_EQ(Slider->Buffer().DataSize(), 0);
+}
+
+TEST_F(SliderForm, CurveMapsThePointer) {
+  // Exponent 2: the middle of the bar is a quarter of the range.
+  Slider->SetCurveMapping(1);
+  EXPECT_EQ(Slider->CurveMappingExp(), 2.0f);
+  Slider->SetMin(0);
+  Backend->InjectMouseDown(9 + 117, 340);
+  Backend->InjectMouseUp(9 + 117, 340);
+  Pump();
+  EXPECT_FLOAT_EQ(Slider->Value(), 50);
+  EXPECT_EQ(At(117, 3), CSlide);
+  EXPECT_EQ(At(118, 3), CWhite);
+}
+
+TEST_F(SliderForm, ShowTextWritesCaptionAndValue) {
+  std::vector<std::string> Texts;
+  Slider->OnGetText = [&](TObject*, std::string& Text) { Texts.push_back(Text); };
+  Slider->SetBounds(9, 300, 235, 30);
+  Slider->SetFontOversampling(fo4x);
+  Slider->SetValue(3.25f);
+  Slider->SetShowText(true);
+  Slider->SetCaption("Gain");
+  Pump();
+  ASSERT_FALSE(Texts.empty());
+  EXPECT_EQ(Texts.back(), "Gain: 3.25");
+  Slider->SetCaption("");
+  Pump();
+  EXPECT_EQ(Texts.back(), "3.25");
+  // The text is drawn in the font colour around the middle.
+  TFont Font;
+  Font.SetName("Lucida Console");
+  Font.SetHeight(-20);
+  Font.SetColor(0x0000FF);
+  Slider->SetFont(Font);
+  Pump();
+  int Red = 0;
+  for (int32_t Y = 0; Y < 30; ++Y)
+    for (int32_t X = 90; X < 145; ++X) {
+      const TPixel32 P = TPixel32::FromARGB(Backend->ScreenPixel(9 + X, 300 + Y));
+      Red += P.R > 200 && P.G < 100 && P.B < 100;
+    }
+  EXPECT_GT(Red, 10);
+}
+
+TEST_F(SliderForm, AssignKeepsTheBuffersOfItsOwnSize) {
+  TGuiSlider Other;
+  Other.SetBounds(0, 0, 400, 20);
+  Other.SetMin(0);
+  Other.SetMax(10);
+  Other.SetValue(10);
+  Other.SetSlideColor(0x0000FF);
+  Other.SetBorderRadius(2);
+  int OtherChanges = 0;
+  Other.OnChange = [&](TObject*) { ++OtherChanges; };
+  Slider->Assign(Other);
+  EXPECT_EQ(Slider->Max(), 10);
+  EXPECT_EQ(Slider->Value(), 10);
+  EXPECT_EQ(Slider->Buffer().Width(), 235);
+  EXPECT_EQ(Slider->BackBuffer().Width(), 235);
+  Pump();
+  EXPECT_EQ(At(117, 3), ColorToPixel32(0x0000FF)) << "drawn at its own size in the new colour";
+  Slider->SetValue(0);
+  EXPECT_EQ(OtherChanges, 1) << "the handler came along";
+}
+
+TEST_F(SliderForm, ZeroValuesTravelAsFloatProperties) {
+  TPropertyStore Store;
+  Slider->SetMin(-10);
+  Slider->SetMax(0);
+  Slider->SetValue(0);
+  Slider->SetDefaultValue(0);
+  Slider->DefineProperties(Store);
+  EXPECT_EQ(Store.Properties.size(), 3u);
+  for (const char* Name : {"Value", "DefaultValue", "Max"}) EXPECT_EQ(Store.Properties.count(Name), 1u) << Name;
+
+  TGuiSlider Loaded;
+  Loaded.SetValue(7);
+  Store.Writing = false;
+  Loaded.DefineProperties(Store);
+  EXPECT_EQ(Loaded.Value(), 0);
+  EXPECT_EQ(Loaded.DefaultValue(), 0);
+  EXPECT_EQ(Loaded.Max(), 0);
+
+  // Values other than 0 are not written.
+  TPropertyStore Other;
+  Slider->SetMax(5);
+  Slider->SetValue(3);
+  Slider->SetDefaultValue(2);
+  Slider->DefineProperties(Other);
+  EXPECT_TRUE(Other.Properties.empty());
 }
