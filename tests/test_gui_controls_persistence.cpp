@@ -124,3 +124,51 @@ TEST(FilerFloatProperty, MalformedStoredValueIsRefused) {
     EXPECT_FALSE(Called);
   }
 }
+
+// ---- the dial's zero values --------------------------------------------------------------------
+
+#include "gui/KVX_GuiStitchedDial.h"
+
+TEST(DialFloatProperties, ZeroValuesAreWrittenAndReadStraightIntoTheDial) {
+  TGuiStitchedDial Source;
+  Source.SetMin(-100);
+  Source.SetMax(0);
+  Source.SetValue(-50);
+  Source.SetDefaultValue(0);
+  TBinaryWriter Writer;
+  Source.DefineProperties(Writer);
+  EXPECT_EQ(Writer.Properties.count("Max"), 1u);
+  EXPECT_EQ(Writer.Properties.count("DefaultValue"), 1u);
+  EXPECT_EQ(Writer.Properties.count("Value"), 0u) << "a value other than 0 comes through its setter";
+
+  // A layout applies the non-zero values through the setters and the zero ones as floats.
+  TGuiStitchedDial Target;
+  Target.BeginLoading();
+  Target.SetDefaultValue(30);
+  Target.SetMin(-100);
+  TBinaryReader Reader;
+  Reader.Properties = Writer.Properties;
+  Target.DefineProperties(Reader);
+  Target.EndLoading();
+  EXPECT_EQ(Target.Max(), 0);
+  EXPECT_EQ(Target.DefaultValue(), 0);
+  Target.SetValue(-25);
+  EXPECT_FLOAT_EQ(Target.NormalizedValue(), 0.75f) << "the range follows a Max read into its field";
+}
+
+TEST(DialFloatProperties, StoredNumbersThatAreNoFiniteFloatAreIgnored) {
+  for (double Bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), 1e300}) {
+    TBinaryWriter Writer;
+    Writer.DefineFloatProperty("Value", nullptr, [&] { return Bad; }, true);
+    Writer.DefineFloatProperty("Max", nullptr, [&] { return Bad; }, true);
+    TGuiStitchedDial Dial;
+    Dial.SetValue(40);
+    TBinaryReader Reader;
+    Reader.Properties = Writer.Properties;
+    Dial.BeginLoading();
+    Dial.DefineProperties(Reader);
+    Dial.EndLoading();
+    EXPECT_EQ(Dial.Value(), 40) << Bad;
+    EXPECT_EQ(Dial.Max(), 100) << Bad;
+  }
+}
