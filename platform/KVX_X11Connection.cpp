@@ -80,10 +80,9 @@ struct TX11ErrorState {
     // The host may have installed a handler of its own since: then ours stays in its chain (it
     // passes everything on) and the host's is left current.
     const XErrorHandler Current = XSetErrorHandler(Previous());
-    if (Current != &Handler) {
-      XSetErrorHandler(Current);
-      return;
-    }
+    if (Current != &Handler) XSetErrorHandler(Current);
+    // Either way ours is no longer current: the next editor installs it again on top of
+    // whatever is current then.
     Installed() = false;
   }
 };

@@ -110,6 +110,17 @@ void InstallHostErrorHandler() {
 
 }  // namespace
 
+void ReinstallHostErrorHandler() {
+  InstallHostErrorHandler();
+  XSetErrorHandler(&HostErrorHandler);
+}
+
+bool HostErrorHandlerIsCurrent() {
+  const XErrorHandler current = XSetErrorHandler(&HostErrorHandler);
+  XSetErrorHandler(current);
+  return current == &HostErrorHandler;
+}
+
 int THostWindow::Errors() const {
   std::lock_guard<std::mutex> Lock(GHostErrorMutex);
   for (const auto& e : GHostErrors)
@@ -286,11 +297,15 @@ std::vector<uint32_t> THostWindow::Capture(THostWindowId Target, int32_t& Width,
     const unsigned long max = Mask >> shift;
     return static_cast<uint32_t>((((Pixel & Mask) >> shift) * 255 + max / 2) / max);
   };
+  // On a 32-bit visual the byte outside the colour masks is the alpha a compositor uses.
+  const unsigned long alphaMask =
+      img->depth == 32 ? 0xFFFFFFFFul & ~(img->red_mask | img->green_mask | img->blue_mask) : 0;
   for (int32_t y = 0; y < Height; ++y)
     for (int32_t x = 0; x < Width; ++x) {
       const unsigned long p = XGetPixel(img, x, y);
+      const uint32_t alpha = alphaMask != 0 ? Channel(p, alphaMask) : 255u;
       pixels[static_cast<size_t>(y) * static_cast<size_t>(Width) + static_cast<size_t>(x)] =
-          0xFF000000u | Channel(p, img->red_mask) << 16 | Channel(p, img->green_mask) << 8 | Channel(p, img->blue_mask);
+          alpha << 24 | Channel(p, img->red_mask) << 16 | Channel(p, img->green_mask) << 8 | Channel(p, img->blue_mask);
     }
   XDestroyImage(img);
   return pixels;

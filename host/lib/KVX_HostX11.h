@@ -36,6 +36,12 @@ class TXvfbServer {
 // True when $DISPLAY names a server that accepts a connection.
 bool X11DisplayReachable();
 
+// The host's X error handler (a toolkit's, counting the errors of the host's connections) is
+// installed with the first host window. Reinstalling it makes it current again, as a toolkit
+// that initialises late does.
+void ReinstallHostErrorHandler();
+bool HostErrorHandlerIsCurrent();
+
 // How a host hands the X events of the editor's window to the plug-in.
 enum THostEventDelivery : uint8_t {
   hedNone,           // the plug-in pumps its own connection (idle and dispatcher calls)
