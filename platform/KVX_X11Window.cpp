@@ -1,5 +1,7 @@
 #include "platform/KVX_X11Window.h"
 
+#include "platform/KVX_X11Dispatch.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -370,6 +372,8 @@ void TX11EditorWindow::Put(const uint32_t* Pixels, int32_t Width, int32_t Height
 
 void TX11EditorWindow::Pump() {
   if (FPumping || FConnection->Broken()) return;
+  // A handler may lead the host into closing the editor: whatever it frees waits for the pump.
+  TEditorCallScope Scope;
   FPumping = true;
   ::Display* d = FConnection->Display();
   FInputs.clear();
