@@ -56,6 +56,7 @@ void TX11InputTranslator::Feed(const TX11RawEvent& e, std::vector<TX11Input>& Ou
   in.X = e.X;
   in.Y = e.Y;
   in.Shift = X11ShiftAfter(e);
+  in.ShiftBefore = X11ShiftState(e.State);
   switch (e.Kind) {
     case xekMotionNotify:
       // Only where the pointer is at the end of the pump matters, but a move never overtakes

@@ -78,6 +78,7 @@ struct TX11Input {
   uint32_t Shift = 0;  // TX11Shift bits, buttons as held after the event
   int32_t WheelDelta = 0;
   int32_t Width = 0, Height = 0;  // xikResize
+  uint32_t ShiftBefore = 0;       // TX11Shift bits as X reports them: buttons held before the event
   bool operator==(const TX11Input&) const = default;
 };
 

@@ -33,7 +33,10 @@ std::vector<TX11EditorWindow*>& Registry() {
 void EventProc(XEvent* Event) noexcept {
   if (Event == nullptr) return;
   try {
-    if (TX11EditorWindow* w = TX11EditorWindow::Find(Event->xany.window)) w->Pump();
+    TX11EditorWindow* w = TX11EditorWindow::Find(Event->xany.window);
+    if (w == nullptr) return;
+    if (w->OnEventProc != nullptr) w->OnEventProc(w->EventProcContext);
+    else w->Pump();
   } catch (...) {
   }
 }
@@ -285,6 +288,13 @@ void TX11EditorWindow::SetSize(int32_t Width, int32_t Height) {
   XResizeWindow(FConnection->Display(), FWindow, static_cast<unsigned>(Width), static_cast<unsigned>(Height));
 }
 
+void TX11EditorWindow::SetBounds(const TRect& Bounds) {
+  SetSize(Bounds.Width(), Bounds.Height());
+  if (FWindow == 0 || FGone || FConnection->Broken()) return;
+  TX11ErrorTrap Trap(*FConnection);
+  XMoveWindow(FConnection->Display(), FWindow, Bounds.Left, Bounds.Top);
+}
+
 void TX11EditorWindow::Invalidate(const TRect& Region) { FTranslator.AddDamage(Region); }
 
 // ---- painting -------------------------------------------------------------------------------
@@ -455,6 +465,25 @@ TPoint TX11EditorWindow::ScreenToClient(TPoint P) {
   ::Window Child = 0;
   if (!XTranslateCoordinates(d, DefaultRootWindow(d), FWindow, P.X, P.Y, &x, &y, &Child) || Trap.Sync()) return P;
   return TPoint{x, y};
+}
+
+TPoint TX11EditorWindow::PointerPosition(uint32_t* Shift) {
+  if (Shift != nullptr) *Shift = 0;
+  if (FWindow == 0 || FGone || FConnection->Broken()) return TPoint{-1, -1};
+  ::Display* d = FConnection->Display();
+  TX11ErrorTrap Trap(*FConnection);
+  ::Window Root = 0, Child = 0;
+  int rx = 0, ry = 0, x = -1, y = -1;
+  unsigned int Mask = 0;
+  if (!XQueryPointer(d, FWindow, &Root, &Child, &rx, &ry, &x, &y, &Mask) || Trap.Sync()) return TPoint{-1, -1};
+  if (Shift != nullptr) *Shift = X11ShiftState(Mask);
+  return TPoint{x, y};
+}
+
+TRect TX11EditorWindow::ScreenRect() {
+  if (FConnection->Broken()) return TRect{};
+  ::Display* d = FConnection->Display();
+  return TRect{0, 0, DisplayWidth(d, DefaultScreen(d)), DisplayHeight(d, DefaultScreen(d))};
 }
 
 // ---- lookup ---------------------------------------------------------------------------------

@@ -52,6 +52,8 @@ class TX11EditorWindow {
   bool SetParent(TX11Id NewParent);
   void SetVisible(bool Visible);
   void SetSize(int32_t Width, int32_t Height);
+  // Position in the parent and size.
+  void SetBounds(const TRect& Bounds);
   // Asks for Region to be painted at the end of the next pump.
   void Invalidate(const TRect& Region);
 
@@ -70,6 +72,14 @@ class TX11EditorWindow {
   TPoint ScreenToClient(TPoint P);
   // The shift state of the event being dispatched (0 outside a dispatch).
   uint32_t CurrentShift() const { return FCurrentShift; }
+  // Where the pointer is (client coordinates) and the modifiers and buttons held now (TX11Shift).
+  TPoint PointerPosition(uint32_t* Shift = nullptr);
+  // The screen's size.
+  TRect ScreenRect();
+
+  // What a host's call through _XEventProc runs; without it, a pump.
+  void (*OnEventProc)(void* Context) = nullptr;
+  void* EventProcContext = nullptr;
 
   // The editor whose window is Window, on the calling thread; null otherwise.
   static TX11EditorWindow* Find(TX11Id Window);
