@@ -3,7 +3,10 @@
 #include <X11/Xlib.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace kvx {
@@ -89,6 +92,12 @@ struct TX11ErrorState {
 
 std::unique_ptr<TX11Connection> TX11Connection::Open(const char* Name) {
   ::Display* Dpy = XOpenDisplay(Name);
+  // A busy server may have a full queue of connections to accept (EAGAIN) or reset one it has
+  // just accepted: a moment later it takes it. No server at all fails at once.
+  for (int Try = 0; Dpy == nullptr && (errno == EAGAIN || errno == ECONNRESET) && Try < 5; ++Try) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    Dpy = XOpenDisplay(Name);
+  }
   if (Dpy == nullptr) return nullptr;
   std::unique_ptr<TX11Connection> c(new TX11Connection(Dpy));
   XSetIOErrorExitHandler(Dpy, &TX11ErrorState::IOExit, c.get());

@@ -35,7 +35,14 @@ TCustomVSTModule::~TCustomVSTModule() {
 intptr_t TCustomVSTModule::DispatchEffect(int32_t Opcode, int32_t Index, intptr_t Value, void* ptr, float opt) {
   TEditorCallScope Scope;
   // effClose frees the module: nothing of it may be touched after that call.
-  return TBasicVSTModule::DispatchEffect(Opcode, Index, Value, ptr, opt);
+  if (Opcode == effClose) return TBasicVSTModule::DispatchEffect(Opcode, Index, Value, ptr, opt);
+  const intptr_t Result = TBasicVSTModule::DispatchEffect(Opcode, Index, Value, ptr, opt);
+  // Hosts that neither idle the editor nor deliver its events still call us: every call on the
+  // editor's thread pumps it (never from inside a pump or a nested call).
+  TTopLevelWindow* Form = EditorForm();
+  if (Form != nullptr && TEditorCallScope::Depth() == 1 && std::this_thread::get_id() == FEditorThread)
+    Form->ProcessMessages();
+  return Result;
 }
 
 // ---- identity ------------------------------------------------------------------------------------
@@ -413,9 +420,8 @@ intptr_t TCustomVSTModule::HostCallEditClose(int32_t, intptr_t, void*, float) {
 }
 
 intptr_t TCustomVSTModule::HostCallEditIdle(int32_t, intptr_t, void*, float) {
-  // The host's idle calls drive the editor: its input, timers and repaints (never blocking;
-  // the form catches what its handlers raise).
-  if (TTopLevelWindow* Window = EditorForm()) Window->ProcessMessages();
+  // The editor's input, timers and repaints run after this handler, as for every call on the
+  // editor's thread (DispatchEffect).
   if (Flags().Contains(effFlagsHasEditor) && EditorNeedUpdate() && EditorForm() != nullptr) {
     if (OnEditIdle) OnEditIdle(this);
     SetEditorNeedUpdate(false);

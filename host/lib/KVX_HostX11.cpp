@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -133,7 +134,14 @@ int THostWindow::Errors() const {
 THostWindow::THostWindow(int32_t Width, int32_t Height, const std::string& Title, int Depth) {
   InstallHostErrorHandler();
   FDisplay = XOpenDisplay(nullptr);
-  if (FDisplay == nullptr) throw EInvalidOperation("no X display (set DISPLAY)");
+  // A busy server may have a full queue of connections to accept or reset one it has just
+  // accepted; it takes one a moment later.
+  for (int Try = 0; FDisplay == nullptr && (errno == EAGAIN || errno == ECONNRESET) && Try < 100; ++Try) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    FDisplay = XOpenDisplay(nullptr);
+  }
+  if (FDisplay == nullptr)
+    throw EInvalidOperation(std::string("no X display (set DISPLAY): ") + std::strerror(errno));
   ::Display* d = FDisplay;
   const int screen = DefaultScreen(d);
   const ::Window root = RootWindow(d, screen);
