@@ -76,3 +76,46 @@ TEST(VsthostEditor, EditPrintsTheChangesAThirdPartyEditorSends) {
   ASSERT_EQ(r.ExitCode, 0) << r.Stderr;
   EXPECT_NE(r.Stdout.find("automate   0 Low"), std::string::npos) << r.Stdout;
 }
+
+TEST(VsthostEditor, ScreenshotOfOurTestEditorBeforeAndAfterAClick) {
+  ASSERT_TRUE(RequireX11Display());
+  const std::string plugin = KVX_TESTPLUGIN_DIR "/x11_editor.so";
+  struct TCase {
+    std::vector<std::string> Extra;
+    uint32_t Toggle;
+  };
+  // Red while Toggle is off; a click on it (editor coordinates) turns it green.
+  for (const TCase& c : {TCase{{}, 0xFFFF0000u}, TCase{{"--click", "40,40"}, 0xFF00FF00u},
+                         TCase{{"--set", "Toggle=@1"}, 0xFF00FF00u}}) {
+    const std::string out = TempPng("_ours.png");
+    std::vector<std::string> args = {"screenshot", plugin, "-o", out};
+    args.insert(args.end(), c.Extra.begin(), c.Extra.end());
+    const TChildResult r = Host(args);
+    ASSERT_EQ(r.ExitCode, 0) << r.Stderr;
+    int32_t w = 0, h = 0;
+    const std::vector<uint32_t> px = LoadArgbPng(out, w, h);
+    std::filesystem::remove(out);
+    ASSERT_EQ(w, 254);
+    ASSERT_EQ(h, 353);
+    auto At = [&](int32_t x, int32_t y) { return px[size_t(y) * size_t(w) + size_t(x)]; };
+    EXPECT_EQ(At(30, 30), c.Toggle) << args.back();
+    EXPECT_EQ(At(119, 79), c.Toggle);
+    EXPECT_EQ(At(120, 80), 0xFF404040u);
+    EXPECT_EQ(At(30, 130), 0xFF0000FFu);
+    EXPECT_EQ(At(0, 0), 0xFF404040u);
+  }
+}
+
+TEST(VsthostEditor, EditPrintsTheChangesOurTestEditorSends) {
+  ASSERT_TRUE(RequireX11Display());
+  const TChildResult r =
+      Host({"edit", KVX_TESTPLUGIN_DIR "/x11_editor.so", "--click", "40,40", "--click", "40,40", "--seconds", "0.2"});
+  ASSERT_EQ(r.ExitCode, 0) << r.Stderr;
+  const std::vector<std::string> lines = SplitLines(r.Stdout);
+  std::vector<std::string> automated;
+  for (const std::string& l : lines)
+    if (l.rfind("automate", 0) == 0) automated.push_back(l);
+  ASSERT_EQ(automated.size(), 2u) << r.Stdout;
+  EXPECT_NE(automated[0].find("automate   0 Toggle           1.000000"), std::string::npos) << automated[0];
+  EXPECT_NE(automated[1].find("automate   0 Toggle           0.000000"), std::string::npos) << automated[1];
+}
