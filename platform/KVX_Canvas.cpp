@@ -134,19 +134,22 @@ void WritePixel(uint8_t* P, TPixelFormat Format, uint32_t ARGB) {
   }
 }
 
+// Every byte c of X becomes (c * W + 128) >> 8, two bytes per multiply (W <= 255 keeps each
+// product inside its 16-bit lane).
+inline uint32_t ScaleBytes(uint32_t X, uint32_t W) {
+  const uint32_t Low = ((((X & 0x00FF00FFu) * W) + 0x00800080u) & 0xFF00FF00u) >> 8;
+  const uint32_t High = ((((X >> 8) & 0x00FF00FFu) * W) + 0x00800080u) & 0xFF00FF00u;
+  return Low | High;
+}
+
 // Straight-alpha source over an opaque destination: per byte (F * a + 128) >> 8 plus
-// (B * (255 - a) + 128) >> 8, alpha forced to 255 -- the same weights as the maps' opaque blend.
-uint32_t BlendOver(uint32_t F, uint32_t B) {
+// (B * (255 - a) + 128) >> 8, alpha forced to 255 -- the same weights as the maps' opaque blend,
+// whose two terms never carry into the neighbouring byte.
+inline uint32_t BlendOver(uint32_t F, uint32_t B) {
   const uint32_t A = F >> 24;
   if (A == 0) return B;
   if (A == 255) return F;
-  uint32_t Result = 0xFF000000u;
-  for (int Shift = 0; Shift < 24; Shift += 8) {
-    const uint32_t Fc = (F >> Shift) & 0xFF, Bc = (B >> Shift) & 0xFF;
-    const uint32_t C = ((Fc * A + 128) >> 8) + ((Bc * (255 - A) + 128) >> 8);
-    Result |= (C > 255 ? 255 : C) << Shift;
-  }
-  return Result;
+  return (ScaleBytes(F, A) + ScaleBytes(B, 255 - A)) | 0xFF000000u;
 }
 
 }  // namespace
@@ -193,14 +196,16 @@ void TCanvas::FillRectARGB(const TRect& R, uint32_t ARGB) {
   const TRect D = IntersectRect(FClip, OffsetRect(R, FOrigin.X, FOrigin.Y));
   if (D.IsEmpty()) return;
   const int32_t Bpp = BytesPerPixel(FSurface.Format);
-  for (int32_t Y = D.Top; Y < D.Bottom; ++Y) {
-    uint8_t* P = FSurface.Row(Y) + static_cast<intptr_t>(D.Left) * Bpp;
-    if (FSurface.Format == pf8bit) {
-      std::memset(P, GreyOf(ARGB), static_cast<size_t>(D.Width()));
-      continue;
-    }
-    for (int32_t X = D.Left; X < D.Right; ++X, P += Bpp) WritePixel(P, FSurface.Format, ARGB);
+  const size_t RowBytes = static_cast<size_t>(D.Width()) * static_cast<size_t>(Bpp);
+  // The first row pixel by pixel, every further row a copy of it.
+  uint8_t* First = FSurface.Row(D.Top) + static_cast<intptr_t>(D.Left) * Bpp;
+  if (FSurface.Format == pf8bit) {
+    std::memset(First, GreyOf(ARGB), RowBytes);
+  } else {
+    for (uint8_t* P = First; P < First + RowBytes; P += Bpp) WritePixel(P, FSurface.Format, ARGB);
   }
+  for (int32_t Y = D.Top + 1; Y < D.Bottom; ++Y)
+    std::memcpy(FSurface.Row(Y) + static_cast<intptr_t>(D.Left) * Bpp, First, RowBytes);
 }
 
 namespace {
@@ -252,6 +257,17 @@ void TCanvas::BlendRect(int32_t X, int32_t Y, const TSurface& Source, const TRec
   for (int32_t Row = 0; Row < D.Height(); ++Row) {
     const uint8_t* Src = Source.Row(S.Y + Row) + static_cast<intptr_t>(S.X) * 4;
     uint8_t* Dst = FSurface.Row(D.Top + Row) + static_cast<intptr_t>(D.Left) * DBpp;
+    if (FSurface.Format == pf32bit) {
+      for (int32_t i = 0; i < D.Width(); ++i, Src += 4, Dst += 4) {
+        uint32_t F, B;
+        std::memcpy(&F, Src, 4);
+        if ((F >> 24) == 0) continue;
+        std::memcpy(&B, Dst, 4);
+        B = BlendOver(F, B);
+        std::memcpy(Dst, &B, 4);
+      }
+      continue;
+    }
     for (int32_t i = 0; i < D.Width(); ++i, Src += 4, Dst += DBpp) {
       const uint32_t F = ReadPixel(Src, pf32bit);
       const uint32_t A = F >> 24;

@@ -99,6 +99,8 @@ void TComponent::InsertComponent(TComponent* AComponent) {
     throw EInvalidOperation("A component named " + AComponent->FName + " already exists");
   FComponents.push_back(AComponent);
   AComponent->FOwner = this;
+  // A component created while its owner loads its layout is part of that layout.
+  if (FComponentState.Contains(csLoading)) AComponent->BeginLoading();
   Notification(AComponent, opInsert);
 }
 

@@ -45,6 +45,7 @@ class TComponent : public TPersistent {
   // Loading from a layout: BeginLoading puts this component and everything it owns into
   // csLoading; EndLoading takes them out again and runs Loaded on each owned component (in
   // creation order, recursively) and then on this one.
+  // Components inserted while the owner loads start in csLoading.
   void BeginLoading();
   void EndLoading();
 

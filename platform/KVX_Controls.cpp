@@ -320,7 +320,7 @@ void TControl::DispatchMouseDown(TMouseButton Button, TShiftState Shift, int32_t
   if (Button == mbLeft) {
     FControlState.Include(csLButtonDown);
     if (FControlStyle.Contains(csClickEvents)) FControlState.Include(csClicked);
-    if (Shift.Contains(ssDouble) && FControlStyle.Contains(csDoubleClicks)) DblClick();
+    if (Shift.Contains(ssDouble) && FControlStyle.Contains(csDoubleClicks)) Guard([this] { DblClick(); });
   }
   MouseDown(Button, Shift, X, Y);
 }
@@ -333,10 +333,19 @@ void TControl::DispatchMouseUp(TMouseButton Button, TShiftState Shift, int32_t X
     if (FControlState.Contains(csClicked)) {
       FControlState.Exclude(csClicked);
       // The click comes before the release, and only for a release inside the control.
-      if (ClientRect().Contains(TPoint{X, Y})) Click();
+      if (ClientRect().Contains(TPoint{X, Y})) Guard([this] { Click(); });
     }
   }
   MouseUp(Button, Shift, X, Y);
+}
+
+template <class F>
+void TControl::Guard(F&& Action) {
+  // A failing click handler must not cost the control its release.
+  if (TCustomForm* Form = ParentForm())
+    Form->Guarded(Action);
+  else
+    Action();
 }
 
 bool TControl::DispatchMouseWheel(TShiftState Shift, int32_t WheelDelta, TPoint MousePos) {

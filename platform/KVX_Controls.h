@@ -215,6 +215,9 @@ class TControl : public TComponent {
   friend class TWinControl;
   friend class TCustomForm;
   void FontOnChange();
+  // Runs Action with errors reported through the form (rethrown without a form).
+  template <class F>
+  void Guard(F&& Action);
   void InvalidateInParent(const TRect& R);
   TWinControl* FParent = nullptr;
   int32_t FLeft = 0;

@@ -153,6 +153,7 @@ void TCustomForm::Notification(TComponent* AComponent, TOperation Operation) {
   TWinControl::Notification(AComponent, Operation);
   if (Operation == opRemove && AComponent == FPopupMenu) {
     FPopupMenu = nullptr;
+    FPopupControl = nullptr;
     InvalidateRect(FPopupRect);
   }
 }
@@ -293,9 +294,9 @@ void TCustomForm::UpdateHover(TControl* Target) {
   FHoverControl = Target;
   HideHint();
   FHintDone = false;
-  if (Old != nullptr) Old->DispatchMouseLeave();
+  if (Old != nullptr) Guarded([Old] { Old->DispatchMouseLeave(); });
   // The leave handler may have freed or hidden the new control.
-  if (Target != nullptr && FHoverControl == Target) Target->DispatchMouseEnter();
+  if (Target != nullptr && FHoverControl == Target) Guarded([Target] { Target->DispatchMouseEnter(); });
 }
 
 void TCustomForm::DispatchMouse(const TNativeEvent& Event) {
@@ -323,6 +324,12 @@ void TCustomForm::DispatchMouse(const TNativeEvent& Event) {
 
   TControl* Under = ControlAtClient(P);
   if (FCaptureControl == nullptr) UpdateHover(Under);
+  if (FSwallowButtons && (Event.Kind == nekMouseDown || Event.Kind == nekMouseUp)) {
+    const TShiftState Buttons{ssLeft, ssRight, ssMiddle};
+    if (Event.Kind == nekMouseUp && (Event.Shift & Buttons).Exclude(ButtonState(Event.Button)).Empty())
+      FSwallowButtons = false;
+    return;
+  }
   TControl* Target = FCaptureControl != nullptr ? FCaptureControl : Under;
   if (Target == nullptr) return;
   FDispatchTarget = Target;
@@ -349,14 +356,14 @@ void TCustomForm::DispatchMouse(const TNativeEvent& Event) {
           if (W->TabStop() && W->CanFocus()) SetActiveControl(W);
           break;
         }
-      if (FDispatchTarget == Target) Target->DispatchMouseDown(Event.Button, Shift, L.X, L.Y);
+      if (FDispatchTarget == Target) Guarded([&] { Target->DispatchMouseDown(Event.Button, Shift, L.X, L.Y); });
       break;
     }
     case nekMouseMove:
-      Target->DispatchMouseMove(Event.Shift, L.X, L.Y);
+      Guarded([&] { Target->DispatchMouseMove(Event.Shift, L.X, L.Y); });
       break;
     case nekMouseUp: {
-      Target->DispatchMouseUp(Event.Button, Event.Shift, L.X, L.Y);
+      Guarded([&] { Target->DispatchMouseUp(Event.Button, Event.Shift, L.X, L.Y); });
       const TShiftState Buttons{ssLeft, ssRight, ssMiddle};
       const TShiftState Held = (Event.Shift & Buttons).Exclude(ButtonState(Event.Button));
       if (Held.Empty()) {
@@ -368,7 +375,7 @@ void TCustomForm::DispatchMouse(const TNativeEvent& Event) {
       if (FCaptureControl == nullptr) UpdateHover(Now);
       // A right click inside the control opens its popup menu (after the release).
       if (Event.Button == mbRight && FDispatchTarget == Target && Now == Target)
-        Target->DispatchContextPopup(L);
+        Guarded([&] { Target->DispatchContextPopup(L); });
       break;
     }
     case nekMouseWheel: {
@@ -376,7 +383,9 @@ void TCustomForm::DispatchMouse(const TNativeEvent& Event) {
       TControl* C = Target;
       while (C != nullptr && FDispatchTarget != nullptr) {
         FDispatchTarget = C;
-        if (C->DispatchMouseWheel(Event.Shift, Event.WheelDelta, ToControl(C, P))) break;
+        bool Used = false;
+        Guarded([&] { Used = C->DispatchMouseWheel(Event.Shift, Event.WheelDelta, ToControl(C, P)); });
+        if (Used) break;
         if (FDispatchTarget == nullptr) break;
         C = C->Parent();
       }
@@ -410,8 +419,8 @@ void TCustomForm::ForgetControl(TControl* AControl, bool Dying) {
     HideHint();
     FHintControl = nullptr;
   }
-  if (FPopupMenu != nullptr && IsInside(FPopupMenu->PopupComponent(), AControl)) {
-    if (Dying) FPopupMenu->SetPopupComponent(nullptr);
+  if (FPopupMenu != nullptr && IsInside(FPopupControl, AControl)) {
+    if (Dying && FPopupMenu->PopupComponent() == FPopupControl) FPopupMenu->SetPopupComponent(nullptr);
     ClosePopupMenu();
   }
   if (IsInside(FActiveControl, AControl)) {
@@ -492,6 +501,7 @@ void TCustomForm::ShowPopupMenu(TPopupMenu* Menu, TPoint Client) {
   Y = std::max(Y, 0);
   HideHint();
   FPopupMenu = Menu;
+  FPopupControl = Menu->PopupComponent();
   FreeNotification(Menu);
   FPopupRect = Bounds(X, Y, W, H);
   FPopupHot = -1;
@@ -502,6 +512,7 @@ void TCustomForm::ClosePopupMenu() {
   if (FPopupMenu == nullptr) return;
   if (FPopupMenu->Owner() != this) RemoveFreeNotification(FPopupMenu);
   FPopupMenu = nullptr;
+  FPopupControl = nullptr;
   InvalidateOverlay(FPopupRect);
 }
 
@@ -537,13 +548,16 @@ bool TCustomForm::PopupMenuMouse(const TNativeEvent& Event) {
   }
   switch (Event.Kind) {
     case nekMouseDown:
-      // A press outside closes the menu and goes nowhere else.
-      if (!FPopupRect.Contains(P)) ClosePopupMenu();
+      // A press outside closes the menu and goes nowhere else, nor does its release.
+      if (!FPopupRect.Contains(P)) {
+        ClosePopupMenu();
+        FSwallowButtons = true;
+      }
       break;
     case nekMouseUp:
       if (HotItem != nullptr && HotItem->Enabled()) {
         ClosePopupMenu();
-        HotItem->Click();
+        Guarded([HotItem] { HotItem->Click(); });
       }
       break;
     default:

@@ -165,6 +165,8 @@ class TCustomForm : public TWinControl {
   TRect FHintRect;
   // The open popup menu.
   TPopupMenu* FPopupMenu = nullptr;
+  TControl* FPopupControl = nullptr;  // whose right click opened it
+  bool FSwallowButtons = false;       // a press closed the menu: its release goes nowhere
   TRect FPopupRect;
   int32_t FPopupHot = -1;
   // Double clicks.

@@ -19,8 +19,8 @@ namespace kvx::test {
 using TLog = std::vector<std::string>;
 
 constexpr uint32_t Opaque(uint32_t RGB) { return 0xFF000000u | RGB; }
-// A TColor (0x00BBGGRR) as the 0xAARRGGBB word of a surface.
-constexpr uint32_t Argb(TColor Color) { return RGBToARGB(static_cast<uint32_t>(Color)); }
+// A TColor (0x00BBGGRR or a system colour) as the 0xAARRGGBB word of a surface.
+inline uint32_t Argb(TColor Color) { return RGBToARGB(ColorToRGB(Color)); }
 
 // A control that paints its rectangle in Fill and logs "Name:event" lines.
 template <class TBase>
@@ -30,6 +30,7 @@ class TRecorder : public TBase {
       : TBase(AOwner), FLog(Log), FFill(Fill) {
     this->SetName(Name);
   }
+  ~TRecorder() override { Add("destroyed"); }
   int Paints = 0;
   TColor Fill() const { return FFill; }
   void SetFill(TColor Value) {
@@ -179,6 +180,7 @@ class TLayerForm : public ::testing::Test {
   }
   void Pump() { Form->ProcessMessages(); }
 
+ public:
   TLog Log;
   THeadlessWindowBackend* Backend = nullptr;
   std::unique_ptr<TForm> Form;
