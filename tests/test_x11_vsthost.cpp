@@ -31,6 +31,17 @@ struct TThirdPartyLeaksIgnored {
   TScopedEnv Options{"ASAN_OPTIONS", "detect_leaks=0:abort_on_error=1"};
 };
 
+// The third-party editor gives up (and crashes) when its own connection to a busy server fails
+// ("Failed to create Pugl view"); that run says nothing about vsthost, so it is run again.
+TChildResult ThirdPartyHost(const std::vector<std::string>& Args) {
+  TChildResult r;
+  for (int Try = 0; Try < 3; ++Try) {
+    r = Host(Args);
+    if (r.Stderr.find("Failed to create Pugl view") == std::string::npos) break;
+  }
+  return r;
+}
+
 std::string TempPng(const char* Name) {
   return (std::filesystem::temp_directory_path() / (std::string("kvx_x11_") + std::to_string(getpid()) + Name)).string();
 }
@@ -61,7 +72,7 @@ TEST(VsthostEditor, ScreenshotOfAThirdPartyEditorStartsItsOwnServer) {
   {
     TThirdPartyLeaksIgnored Leaks;
     TScopedEnv NoDisplay("DISPLAY", nullptr);
-    r = Host({"screenshot", CThirdParty, "-o", out});
+    r = ThirdPartyHost({"screenshot", CThirdParty, "-o", out});
   }
   ASSERT_EQ(r.ExitCode, 0) << r.Stderr;
   EXPECT_NE(r.Stdout.find("on Xvfb"), std::string::npos) << r.Stdout;
@@ -80,7 +91,7 @@ TEST(VsthostEditor, EditPrintsTheChangesAThirdPartyEditorSends) {
   ASSERT_TRUE(RequireX11Display());
   // A click on the Low slider's track.
   TThirdPartyLeaksIgnored Leaks;
-  const TChildResult r = Host({"edit", CThirdParty, "--click", "80,200", "--seconds", "0.5"});
+  const TChildResult r = ThirdPartyHost({"edit", CThirdParty, "--click", "80,200", "--seconds", "0.5"});
   ASSERT_EQ(r.ExitCode, 0) << r.Stderr;
   EXPECT_NE(r.Stdout.find("automate   0 Low"), std::string::npos) << r.Stdout;
 }
