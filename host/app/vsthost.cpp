@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "host/app/KVX_EditorCommands.h"
 #include "host/lib/KVX_HostAudio.h"
 #include "host/lib/KVX_HostParameters.h"
 #include "host/lib/KVX_HostPlugin.h"
@@ -48,7 +49,8 @@ void PrintUsage(const std::string& Command) {
   else if (Command == "render") text = std::string(CRenderUsage) + "\n" + CFormatNote;
   else if (Command == "validate") text = CValidateUsage;
   else if (Command == "bench") text = CBenchUsage;
-  else text += std::string(CInfoUsage) + CRenderUsage + CValidateUsage + CBenchUsage + "\n" + CFormatNote;
+  else if (Command == "edit" || Command == "screenshot") text = CEditorCommandsUsage;
+  else text += std::string(CInfoUsage) + CRenderUsage + CValidateUsage + CBenchUsage + CEditorCommandsUsage + "\n" + CFormatNote;
   std::fputs(text.c_str(), stdout);
 }
 
@@ -322,7 +324,8 @@ int main(int argc, char** argv) {
       return 0;
     }
     // "vsthost render --help", also after other arguments: that command's usage.
-    const bool known = command == "info" || command == "render" || command == "validate" || command == "bench";
+    const bool known = command == "info" || command == "render" || command == "validate" || command == "bench" ||
+                       command == "edit" || command == "screenshot";
     if (known && std::any_of(args.Items.begin() + 1, args.Items.end(), IsHelp)) {
       PrintUsage(command);
       return 0;
@@ -331,6 +334,8 @@ int main(int argc, char** argv) {
     if (command == "render") return CommandRender(args);
     if (command == "validate") return CommandValidate(args);
     if (command == "bench") return CommandBench(args);
+    if (command == "edit" || command == "screenshot")
+      return RunEditorCommand(command, std::vector<std::string>(args.Items.begin() + static_cast<long>(args.Next), args.Items.end()));
     throw TUsageError{"unknown command '" + command + "'"};
   } catch (const TUsageError& e) {
     std::fprintf(stderr, "vsthost: %s (vsthost --help lists the commands)\n", e.Message.c_str());
