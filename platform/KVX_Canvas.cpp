@@ -1,5 +1,7 @@
 #include "platform/KVX_Canvas.h"
 
+#include "platform/KVX_Font.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -23,13 +25,11 @@ void TFont::SetHeight(int32_t Value) {
   Changed();
 }
 
-int32_t TFont::Size() const {
-  return static_cast<int32_t>(std::nearbyint(-static_cast<double>(FHeight) * 72.0 / 96.0));
-}
+// Sizes in points and heights in pixels convert with halves away from zero, the way the platform
+// scales its fonts: height 14 is -11 points, and 16 times that is a height of 235 pixels.
+int32_t TFont::Size() const { return FontPointsFromHeight(FHeight); }
 
-void TFont::SetSize(int32_t Value) {
-  SetHeight(-static_cast<int32_t>(std::nearbyint(static_cast<double>(Value) * 96.0 / 72.0)));
-}
+void TFont::SetSize(int32_t Value) { SetHeight(FontHeightFromPoints(Value)); }
 
 void TFont::SetStyle(TFontStyles Value) {
   if (Value == FStyle) return;

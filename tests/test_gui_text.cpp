@@ -97,6 +97,12 @@ TEST(Font, SizeInPointsFollowsTheHeightAt96PixelsPerInch) {
   for (const auto& Case : Cases) {
     EXPECT_EQ(FontPointsFromHeight(Case.Height), Case.Points) << Case.Height;
     EXPECT_EQ(FontHeightFromPoints(16 * Case.Points), Case.Times16Height) << Case.Height;
+    // The layer's font description converts the same way.
+    TFont Font;
+    Font.SetHeight(Case.Height);
+    EXPECT_EQ(Font.Size(), Case.Points) << Case.Height;
+    Font.SetSize(16 * Case.Points);
+    EXPECT_EQ(Font.Height(), Case.Times16Height) << Case.Height;
   }
 }
 
