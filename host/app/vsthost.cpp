@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/app/KVX_EditorCommands.h"
+#include "platform/KVX_Font.h"
 #include "host/lib/KVX_HostAudio.h"
 #include "host/lib/KVX_HostParameters.h"
 #include "host/lib/KVX_HostPlugin.h"
@@ -114,6 +115,12 @@ int CommandInfo(TArguments& Args) {
   const intptr_t category = p.Dispatch(effGetPlugCategory);
   std::printf("Category       %ld (%s)\n", static_cast<long>(category), CategoryName(category).c_str());
   std::printf("Flags          0x%04X %s\n", static_cast<uint32_t>(e->EffectFlags), FlagNames(e->EffectFlags).c_str());
+  if (p.VendorString() == "KVX" && (e->EffectFlags & (1 << effFlagsHasEditor)) != 0) {
+    // Our editors ask for "Lucida Console"; which face this machine's fontconfig gives for it.
+    TFont font;
+    font.SetName("Lucida Console");
+    std::printf("Editor font    Lucida Console: %s\n", FontFaceInUse(font).c_str());
+  }
   std::printf("Inputs         %d\n", e->numInputs);
   std::printf("Outputs        %d\n", e->numOutputs);
   for (int output = 0; output < 2; ++output) {
