@@ -28,6 +28,7 @@
 #include "dsp/KVX_DspFilterBasics.h"
 #include "dsp/KVX_DspFilterButterworth.h"
 #include "dsp/KVX_DspUpDownsampling.h"
+#include "effect/ProcessEditor.h"
 #include "effect/ProcessKernel.h"
 #include "plugin/KVX_VSTModule.h"
 
@@ -43,8 +44,14 @@ class TProcessModule : public TVSTModule {
   // block size changes nothing but the piece length.
   static constexpr int32_t CMaxPieceFrames = 1 << 16;
 
-  TProcessModule();
+  // EditorClass builds the editor window; the create handler makes it the module's
+  // EditorFormClass. The effect does not know its editor: whoever ties the plug-in together
+  // passes it (without one, effEditOpen opens nothing).
+  explicit TProcessModule(TEditorFormClass EditorClass = nullptr);
   ~TProcessModule() override;
+
+  // The open editor's view of the module, fed by the parameter handlers from any thread.
+  TProcessEditorLink& EditorLink() { return FEditorLink; }
 
   // Sets the ten parameters, in index order, to their defaults through the parameter setter, so
   // that every handler runs.
@@ -130,6 +137,8 @@ class TProcessModule : public TVSTModule {
   void LoadPiece(TOverdrivePiece& P);
   void StorePiece(const TOverdrivePiece& P);
   void PublishSettings();
+  // Last step of a parameter handler: the open editor shows the change.
+  void EditorUpdate(int32_t Index) { FEditorLink.Update(Index); }
 
   std::atomic<double> FInputGain{1.0};
   std::atomic<double> FOutputGain{1.0};
@@ -169,6 +178,9 @@ class TProcessModule : public TVSTModule {
   uint32_t FAppliedVersion = 0;
   std::atomic<uint32_t> FSuspendCount{0};
   uint32_t FAppliedSuspendCount = 0;
+
+  TEditorFormClass FEditorClass = nullptr;
+  TProcessEditorLink FEditorLink;
 };
 
 // The stored configuration of TProcessModule.

@@ -1,0 +1,17 @@
+// The plug-in as a host loads it: the overdrive module together with its editor window. This is
+// the one place that knows both; the effect and the editor know nothing of each other beyond the
+// module's editor link.
+#pragma once
+
+#include <memory>
+
+#include "effect/Process.h"
+
+namespace kvx {
+
+// Constructs the complete plug-in module (the module class InstantiateModule takes).
+inline std::unique_ptr<TBasicVSTModule> Ub37tModuleClass() {
+  return std::make_unique<TProcessModule>(nullptr);
+}
+
+}  // namespace kvx
