@@ -325,4 +325,125 @@ void TGuiByteMapMemory::Turn(bool CounterClockwise) {
   TGuiCustomByteMap::WidthUpdated(false);
 }
 
+// ---- the platform's paint routes ---------------------------------------------------------------
+
+namespace {
+
+TSurface ByteSurface(const TGuiCustomByteMap& Map) {
+  return TSurface{const_cast<uint8_t*>(Map.DataPointer()), Map.Width(), Map.Height(), Map.Width(), pf8bit};
+}
+
+// The part of a map that a Rect form of PaintTo copies.
+TRect PaintSource(int32_t Width, int32_t Height, const TRect& Rect) {
+  return Bounds(Rect.Left, Rect.Top, std::min(Width, Rect.Width()), std::min(Height, Rect.Height()));
+}
+
+}  // namespace
+
+void TGuiCustomByteMap::PaintTo(TCanvas& Canvas, int32_t X, int32_t Y) {
+  Canvas.CopyRect(X, Y, ByteSurface(*this), ClientRect());
+}
+
+void TGuiCustomByteMap::PaintTo(TCanvas& Canvas, const TRect& Rect, int32_t X, int32_t Y) {
+  const TRect Source = PaintSource(FWidth, FHeight, Rect);
+  if (Source.IsEmpty()) return;
+  Canvas.CopyRect(X, Y, ByteSurface(*this), Source);
+}
+
+void TGuiCustomByteMap::Draw(const TBitmap& Bitmap, int32_t, int32_t) {
+  if (Bitmap.Height() == 0 || FDataPointer == nullptr) return;
+  // The bitmap's rows as grey levels into the map's rows from its first byte; what does not
+  // fit in the map is left out.
+  TCanvas Target(ByteSurface(*this));
+  Target.CopyRect(0, 0, Bitmap.Surface(), TRect{0, 0, Bitmap.Width(), Bitmap.Height()});
+}
+
+// ---- TGuiByteMapDIB ----------------------------------------------------------------------------
+
+TGuiByteMapDIB::~TGuiByteMapDIB() { ReleaseBitmap(); }
+
+void TGuiByteMapDIB::ReleaseBitmap() {
+  FBitmap.reset();
+  FDataPointer = nullptr;
+  FDataSize = 0;
+}
+
+void TGuiByteMapDIB::AllocateBitmap() {
+  if (FBitmap && FBitmap->Width() == FWidth && FBitmap->Height() == FHeight) return;
+  ReleaseBitmap();
+  const int64_t Size = int64_t{FWidth} * FHeight;
+  KVX_ASSERT(Size >= 0 && Size <= CMaxMapDataSize, CUnit);
+  if (Size == 0) return;
+  try {
+    FBitmap = std::make_unique<TBitmap>(FWidth, FHeight, pf8bit);
+  } catch (const std::bad_alloc&) {
+    ReleaseBitmap();
+    throw Exception("Could not create the bitmap of a byte map");
+  }
+  FDataPointer = FBitmap->ScanLine(0);
+  FDataSize = static_cast<int32_t>(Size);
+}
+
+void TGuiByteMapDIB::SizeUpdated() { TGuiCustomByteMap::SizeUpdated(); }
+
+// As for memory maps, the bitmap matches the size before the events fire.
+void TGuiByteMapDIB::HeightUpdated(bool UpdateBuffer) {
+  TGuiCustomByteMap::HeightUpdated(false);
+  AllocateBitmap();
+  if (UpdateBuffer) NotifyResize();
+}
+
+void TGuiByteMapDIB::WidthUpdated(bool UpdateBuffer) {
+  TGuiCustomByteMap::WidthUpdated(false);
+  AllocateBitmap();
+  if (UpdateBuffer) NotifyResize();
+}
+
+void TGuiByteMapDIB::PaintTo(TCanvas& Canvas, int32_t X, int32_t Y) {
+  if (!FBitmap) return;
+  Canvas.BitBlt(X, Y, FWidth, FHeight, FBitmap->Canvas(), 0, 0);
+}
+
+void TGuiByteMapDIB::PaintTo(TCanvas& Canvas, const TRect& Rect, int32_t X, int32_t Y) {
+  if (!FBitmap) return;
+  const TRect Source = PaintSource(FWidth, FHeight, Rect);
+  if (Source.IsEmpty()) return;
+  Canvas.BitBlt(X, Y, Source.Width(), Source.Height(), FBitmap->Canvas(), Source.Left, Source.Top);
+}
+
+void TGuiByteMapDIB::Draw(const TBitmap&, int32_t, int32_t) {}
+
+void TGuiByteMapDIB::Resize(int32_t Width, int32_t Height) {
+  CheckSize(Width, Height);
+  if (Width == FWidth && Height == FHeight) return;
+  std::vector<uint8_t> Old(FDataPointer, FDataPointer + FDataSize);
+  const int32_t OldWidth = FWidth, OldHeight = FHeight;
+  FWidth = Width;
+  FHeight = Height;
+  TGuiCustomByteMap::HeightUpdated(false);
+  TGuiCustomByteMap::WidthUpdated(false);
+  AllocateBitmap();
+  const int32_t CopyWidth = std::min(Width, OldWidth), CopyHeight = std::min(Height, OldHeight);
+  for (int32_t Row = 0; Row < CopyHeight && FDataPointer != nullptr; ++Row)
+    std::memcpy(FDataPointer + static_cast<size_t>(Row) * Width, Old.data() + static_cast<size_t>(Row) * OldWidth,
+                static_cast<size_t>(CopyWidth));
+}
+
+void TGuiByteMapDIB::Turn(bool CounterClockwise) {
+  const int32_t OldWidth = FWidth, OldHeight = FHeight;
+  std::vector<uint8_t> Rotated(static_cast<size_t>(FDataSize));
+  for (int32_t Y = 0; Y < OldHeight; ++Y)
+    for (int32_t X = 0; X < OldWidth; ++X) {
+      const size_t NewX = CounterClockwise ? Y : OldHeight - 1 - Y;
+      const size_t NewY = CounterClockwise ? OldWidth - 1 - X : X;
+      Rotated[NewY * OldHeight + NewX] = FDataPointer[static_cast<size_t>(Y) * OldWidth + X];
+    }
+  // The bitmap keeps the geometry it was created with; only the bytes and the sizes turn.
+  if (!Rotated.empty()) std::memcpy(FDataPointer, Rotated.data(), Rotated.size());
+  FWidth = OldHeight;
+  FHeight = OldWidth;
+  TGuiCustomByteMap::HeightUpdated(false);
+  TGuiCustomByteMap::WidthUpdated(false);
+}
+
 }  // namespace kvx

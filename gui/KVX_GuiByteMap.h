@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "gui/KVX_GuiCustomMap.h"
+#include "platform/KVX_Canvas.h"
 
 namespace kvx {
 
@@ -55,6 +56,18 @@ class TGuiCustomByteMap : public TGuiCustomMap {
   virtual void DrawTransparent(const TGuiCustomByteMap& Source);
   virtual void DrawTransparent(const TGuiCustomByteMap& Source, int32_t X, int32_t Y);
 
+  // ---- the platform's paint routes ----
+  // The bytes as grey levels copied to the canvas at (X, Y), clipped by the canvas.
+  virtual void PaintTo(TCanvas& Canvas) { PaintTo(Canvas, 0, 0); }
+  virtual void PaintTo(TCanvas& Canvas, int32_t X, int32_t Y);
+  // The part from (Rect.Left, Rect.Top) of min(Width, Rect width) x min(Height, Rect height).
+  virtual void PaintTo(TCanvas& Canvas, const TRect& Rect, int32_t X, int32_t Y);
+  // A platform bitmap converted to grey levels into the map from its first byte (X and Y are
+  // not used, as the platform's conversion fills the buffer from its start). A DIB map does
+  // nothing.
+  virtual void Draw(const TBitmap& Bitmap) { Draw(Bitmap, 0, 0); }
+  virtual void Draw(const TBitmap& Bitmap, int32_t X, int32_t Y);
+
   // Shapes set bytes. Everything outside the map is left out.
   void FillRect(const TRect& Rect, uint8_t Data);
   void FrameRect(const TRect& Rect, uint8_t Data);
@@ -100,6 +113,43 @@ class TGuiByteMapMemory : public TGuiCustomByteMap {
 
  private:
   std::vector<uint8_t> FBuffer;
+};
+
+// A byte map whose bytes live in an 8-bit platform bitmap, so the platform's text output can
+// draw into them through Handle(): the map's rows are the bitmap's rows. The platform
+// addresses rows in whole 4-byte units, so a map drawn into through Handle() must have a
+// Width that is a multiple of 4. Every size change releases the bitmap and, for a non-empty
+// size, creates a new zero-filled one: Handle() changes with it.
+class TGuiByteMapDIB : public TGuiCustomByteMap {
+ public:
+  TGuiByteMapDIB() = default;
+  ~TGuiByteMapDIB() override;
+  std::string ClassName() const override { return "TGuiByteMapDIB"; }
+
+  // The canvas of the bitmap (grey levels), null while the map is empty.
+  TCanvas* Handle() const { return FBitmap ? &FBitmap->Canvas() : nullptr; }
+  // The bitmap itself, null while the map is empty.
+  TBitmap* Bitmap() const { return FBitmap.get(); }
+
+  void PaintTo(TCanvas& Canvas, int32_t X, int32_t Y) override;
+  void PaintTo(TCanvas& Canvas, const TRect& Rect, int32_t X, int32_t Y) override;
+  using TGuiCustomByteMap::PaintTo;
+  void Draw(const TBitmap& Bitmap, int32_t X, int32_t Y) override;
+  using TGuiCustomByteMap::Draw;
+  // Keeps the content in the top-left corner (the bitmap is recreated).
+  void Resize(int32_t Width, int32_t Height) override;
+  // Rotates through a temporary buffer into the existing bitmap, whose geometry stays.
+  void Turn(bool CounterClockwise = false) override;
+
+ protected:
+  void SizeUpdated() override;
+  void HeightUpdated(bool UpdateBuffer) override;
+  void WidthUpdated(bool UpdateBuffer) override;
+
+ private:
+  void ReleaseBitmap();
+  void AllocateBitmap();
+  std::unique_ptr<TBitmap> FBitmap;
 };
 
 }  // namespace kvx

@@ -7,6 +7,7 @@
 
 #include "gui/KVX_GuiByteMap.h"
 #include "gui/KVX_GuiFileFormats.h"
+#include "platform/KVX_Controls.h"
 
 namespace kvx {
 
@@ -392,6 +393,62 @@ void TGuiPixelMapMemory::Turn(bool CounterClockwise) {
   FHeight = OldWidth;
   TGuiCustomPixelMap::HeightUpdated(false);
   TGuiCustomPixelMap::WidthUpdated(false);
+}
+
+// ---- the platform's paint routes ---------------------------------------------------------------
+
+namespace {
+
+TSurface PixelSurface(const TGuiCustomPixelMap& Map) {
+  return TSurface{reinterpret_cast<uint8_t*>(const_cast<TPixel32*>(Map.DataPointer())), Map.Width(),
+                  Map.Height(), Map.Width() * 4, pf32bit};
+}
+
+}  // namespace
+
+void TGuiCustomPixelMap::PaintTo(TCanvas& Canvas, int32_t X, int32_t Y) {
+  Canvas.CopyRect(X, Y, PixelSurface(*this), ClientRect());
+}
+
+void TGuiCustomPixelMap::PaintTo(TCanvas& Canvas, const TRect& Rect, int32_t X, int32_t Y) {
+  const int32_t W = std::min(FWidth, Rect.Width());
+  const int32_t H = std::min(FHeight, Rect.Height());
+  if (W <= 0 || H <= 0) return;
+  Canvas.CopyRect(X, Y, PixelSurface(*this), Bounds(Rect.Left, Rect.Top, W, H));
+}
+
+void TGuiCustomPixelMap::Draw(const TBitmap& Bitmap, int32_t X, int32_t Y) {
+  if (Bitmap.Height() == 0 || FDataPointer == nullptr) return;
+  // The copy goes through a canvas over this map, so a bitmap that does not fit is clipped
+  // instead of writing past the buffer.
+  TCanvas Target(PixelSurface(*this));
+  Target.CopyRect(X, Y, Bitmap.Surface(), TRect{0, 0, Bitmap.Width(), Bitmap.Height()});
+}
+
+void TGuiCustomPixelMap::CopyParentImage(const TControl& Control) {
+  TWinControl* Parent = Control.Parent();
+  if (Parent == nullptr || FWidth == 0 || FHeight == 0) return;
+  TBitmap Image(FWidth, FHeight, pf32bit);
+  TCanvas& C = Image.Canvas();
+  C.SaveDC();
+  C.SetViewportOrg(-Control.Left(), -Control.Top());
+  C.IntersectClipRect(Parent->ClientRect());
+  Parent->EraseBackground(C);
+  Parent->PaintWindow(C);
+  C.RestoreDC();
+  // The windowless siblings below the control, bottom first.
+  const TRect Own = Control.BoundsRect();
+  for (int32_t i = 0; i < Parent->ControlCount(); ++i) {
+    TControl* Child = Parent->Control(i);
+    if (Child == &Control) break;
+    if (Child->IsWindowed() || !Child->Visible() || !Intersects(Child->BoundsRect(), Own)) continue;
+    C.SaveDC();
+    C.SetViewportOrg(Child->Left() - Control.Left(), Child->Top() - Control.Top());
+    C.IntersectClipRect(TRect{0, 0, Child->Width(), Child->Height()});
+    Child->PaintControl(C);
+    C.RestoreDC();
+  }
+  Draw(Image);
 }
 
 }  // namespace kvx

@@ -7,10 +7,12 @@
 
 #include "gui/KVX_GuiBlend.h"
 #include "gui/KVX_GuiCustomMap.h"
+#include "platform/KVX_Canvas.h"
 
 namespace kvx {
 
 class TGuiCustomByteMap;
+class TControl;
 
 // The header and one (unused) colour entry: 44 bytes, as written into BMP files.
 struct TBitmapInfo32 {
@@ -68,6 +70,22 @@ class TGuiCustomPixelMap : public TGuiCustomMap {
   virtual void DrawByteMap(const TGuiCustomByteMap& ByteMap, TPixel32 Color, int32_t X, int32_t Y);
   // Placed at (Rect.Left, Rect.Top), clipped further to Rect.Right and Rect.Bottom.
   virtual void DrawByteMap(const TGuiCustomByteMap& ByteMap, TPixel32 Color, const TRect& Rect);
+
+  // ---- the platform's paint routes ----
+  // The whole map copied (no blending) to the canvas at (X, Y), clipped by the canvas.
+  virtual void PaintTo(TCanvas& Canvas) { PaintTo(Canvas, 0, 0); }
+  virtual void PaintTo(TCanvas& Canvas, int32_t X, int32_t Y);
+  // The part from (Rect.Left, Rect.Top) of min(Width, Rect width) x min(Height, Rect height).
+  virtual void PaintTo(TCanvas& Canvas, const TRect& Rect, int32_t X, int32_t Y);
+  // A platform bitmap copied in at (X, Y): 32 bits unchanged, 24 bits with A = 255, 8 bits as
+  // grey with A = 255. The bitmap must fit inside the map at (X, Y); nothing happens for an
+  // empty bitmap or map.
+  virtual void Draw(const TBitmap& Bitmap) { Draw(Bitmap, 0, 0); }
+  virtual void Draw(const TBitmap& Bitmap, int32_t X, int32_t Y);
+  // Fills the map with what the control's parent shows behind the control: the parent's
+  // background and own painting, then its visible windowless children below the control that
+  // overlap it. Nothing happens without a parent.
+  void CopyParentImage(const TControl& Control);
 
   // Shapes. Everything outside the map is left out.
   // Color.A < 255 blends (OpaqueBlendFill) row by row; an opaque colour overwrites.

@@ -401,6 +401,9 @@ intptr_t TCustomVSTModule::HostCallEditClose(int32_t, intptr_t, void*, float) {
 }
 
 intptr_t TCustomVSTModule::HostCallEditIdle(int32_t, intptr_t, void*, float) {
+  // The host's idle calls drive the editor: its input, timers and repaints (never blocking;
+  // the form catches what its handlers raise).
+  if (TTopLevelWindow* Window = EditorForm()) Window->ProcessMessages();
   if (Flags().Contains(effFlagsHasEditor) && EditorNeedUpdate() && EditorForm() != nullptr) {
     if (OnEditIdle) OnEditIdle(this);
     SetEditorNeedUpdate(false);
