@@ -66,6 +66,16 @@ class TFiler {
   virtual void DefineBinaryProperty(const std::string& Name, const TStreamProc& ReadData,
                                     const TStreamProc& WriteData, bool HasData) = 0;
 
+  // A property holding one floating-point number. A reader calls ReadData with the number it
+  // finds; a writer asks WriteData for it when HasData is true. A filer that keeps no numbers of
+  // its own carries the value as a binary property of 8 bytes (the IEEE double, little-endian),
+  // so that every filer round-trips it; a binary value of another length is refused with
+  // EStreamError.
+  using TFloatReadProc = std::function<void(double Value)>;
+  using TFloatWriteProc = std::function<double()>;
+  virtual void DefineFloatProperty(const std::string& Name, const TFloatReadProc& ReadData,
+                                   const TFloatWriteProc& WriteData, bool HasData);
+
  private:
   const TPersistent* FAncestor = nullptr;
 };
