@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/KVX_NumberFormat.h"
+#include "platform/KVX_X11Dispatch.h"
 
 namespace kvx {
 
@@ -28,7 +29,20 @@ TCustomVSTModule::TCustomVSTModule() : FDecimalSeparator(UserDecimalSeparator())
 
 TCustomVSTModule::~TCustomVSTModule() {
   FEditorForm.store(nullptr, std::memory_order_release);
-  FEditorFormOwner.reset();
+  TEditorCallScope::Free(std::move(FEditorFormOwner));
+}
+
+intptr_t TCustomVSTModule::DispatchEffect(int32_t Opcode, int32_t Index, intptr_t Value, void* ptr, float opt) {
+  TEditorCallScope Scope;
+  // effClose frees the module: nothing of it may be touched after that call.
+  if (Opcode == effClose) return TBasicVSTModule::DispatchEffect(Opcode, Index, Value, ptr, opt);
+  const intptr_t Result = TBasicVSTModule::DispatchEffect(Opcode, Index, Value, ptr, opt);
+  // Hosts that neither idle the editor nor deliver its events still call us: every call on the
+  // editor's thread pumps it (never from inside a pump or a nested call).
+  TTopLevelWindow* Form = EditorForm();
+  if (Form != nullptr && TEditorCallScope::Depth() == 1 && std::this_thread::get_id() == FEditorThread)
+    Form->ProcessMessages();
+  return Result;
 }
 
 // ---- identity ------------------------------------------------------------------------------------
@@ -349,7 +363,9 @@ void TCustomVSTModule::SetEditorForm(std::unique_ptr<TTopLevelWindow> Form) {
   FEditorForm.store(Form.get(), std::memory_order_release);
   std::unique_ptr<TTopLevelWindow> Old = std::move(FEditorFormOwner);
   FEditorFormOwner = std::move(Form);
-  Old.reset();
+  // Inside a nested call (a handler of the window led the host here) the window is still on
+  // the stack: it goes when that call has unwound.
+  TEditorCallScope::Free(std::move(Old));
 }
 
 intptr_t TCustomVSTModule::HostCallEditGetRect(int32_t, intptr_t, void* ptr, float) {
@@ -364,7 +380,9 @@ intptr_t TCustomVSTModule::HostCallEditGetRect(int32_t, intptr_t, void* ptr, flo
     FEditorRect.right = 64;
   }
   const TTopLevelWindow* Form = EditorForm();
-  if (Form == nullptr) return 0;
+  // A module that states its editor's size answers it before the window exists: hosts that
+  // size their window from this first answer would otherwise clip the editor to 64 x 32.
+  if (Form == nullptr) return OnEditGetSize ? 1 : 0;
   auto Clamp16 = [](int32_t v) { return static_cast<int16_t>(v > INT16_MAX ? INT16_MAX : v); };
   if (Form->ClientHeight() > FEditorRect.bottom) FEditorRect.bottom = Clamp16(Form->ClientHeight());
   if (Form->ClientWidth() > FEditorRect.right) FEditorRect.right = Clamp16(Form->ClientWidth());
@@ -373,6 +391,7 @@ intptr_t TCustomVSTModule::HostCallEditGetRect(int32_t, intptr_t, void* ptr, flo
 
 intptr_t TCustomVSTModule::HostCallEditOpen(int32_t, intptr_t, void* ptr, float) {
   if (!Flags().Contains(effFlagsHasEditor) || ptr == nullptr) return 0;
+  FEditorThread = std::this_thread::get_id();
   // A window that is still open is embedded again rather than replaced by a second one.
   std::unique_ptr<TTopLevelWindow> Form = std::move(FEditorFormOwner);
   FEditorForm.store(nullptr, std::memory_order_release);
@@ -401,9 +420,8 @@ intptr_t TCustomVSTModule::HostCallEditClose(int32_t, intptr_t, void*, float) {
 }
 
 intptr_t TCustomVSTModule::HostCallEditIdle(int32_t, intptr_t, void*, float) {
-  // The host's idle calls drive the editor: its input, timers and repaints (never blocking;
-  // the form catches what its handlers raise).
-  if (TTopLevelWindow* Window = EditorForm()) Window->ProcessMessages();
+  // The editor's input, timers and repaints run after this handler, as for every call on the
+  // editor's thread (DispatchEffect).
   if (Flags().Contains(effFlagsHasEditor) && EditorNeedUpdate() && EditorForm() != nullptr) {
     if (OnEditIdle) OnEditIdle(this);
     SetEditorNeedUpdate(false);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "platform/KVX_Window.h"
 #include "plugin/KVX_VSTBasicModule.h"
@@ -132,6 +133,13 @@ class TCustomVSTModule : public TBasicVSTModule {
   // module is freed never outlives the state it shows.
   void CloseEditor() { SetEditorForm(nullptr); }
 
+  // The thread that opened the editor: the only one that touches the window.
+  std::thread::id EditorThread() const { return FEditorThread; }
+
+  // Every dispatcher call runs inside an editor call scope, so that a window the host closes
+  // from inside one of our calls into it is freed only once that call has unwound.
+  intptr_t DispatchEffect(int32_t Opcode, int32_t Index, intptr_t Value, void* ptr, float opt) override;
+
   // ---- handlers of this layer ----
   intptr_t HostCallGetVu(int32_t Index, intptr_t Value, void* ptr, float opt) override;
   intptr_t HostCallSetSampleRate(int32_t Index, intptr_t Value, void* ptr, float opt) override;
@@ -252,6 +260,7 @@ class TCustomVSTModule : public TBasicVSTModule {
   std::atomic<TTopLevelWindow*> FEditorForm{nullptr};
   std::atomic<bool> FEditorNeedUpdate{false};
   ERect FEditorRect{};
+  std::thread::id FEditorThread;
 };
 
 }  // namespace kvx

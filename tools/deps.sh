@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(build-essential g++ clang cmake ninja-build pkg-config
           libgtest-dev libgmock-dev libbenchmark-dev
-          zlib1g-dev libx11-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+          zlib1g-dev libx11-dev libxtst-dev x11-utils dpf-plugins-vst libfreetype-dev libfontconfig-dev fonts-dejavu-core
           libsndfile1-dev libpng-dev libclang-rt-14-dev locales xvfb xauth
           librsvg2-dev librsvg2-bin)
 

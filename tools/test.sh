@@ -5,6 +5,19 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/deps.sh
 
+# The GUI suites need an X server: without a display, an Xvfb of our own on the first free
+# display number (other users of the machine run theirs), stopped when the script ends.
+if [ -z "${DISPLAY:-}" ]; then
+  xvfb_number=$(mktemp)
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$xvfb_number" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  trap 'kill "$xvfb_pid" 2>/dev/null; rm -f "$xvfb_number"' EXIT
+  for _ in $(seq 100); do [ -s "$xvfb_number" ] && break; sleep 0.1; done
+  [ -s "$xvfb_number" ] || { echo "Xvfb did not start" >&2; exit 1; }
+  export DISPLAY=":$(head -n1 "$xvfb_number")"
+  echo "== Xvfb on $DISPLAY"
+fi
+
 jobs=$(nproc)
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/app/KVX_EditorCommands.h"
 #include "host/lib/KVX_HostAudio.h"
 #include "host/lib/KVX_HostParameters.h"
 #include "host/lib/KVX_HostPlugin.h"
@@ -279,12 +280,15 @@ int main(int argc, char** argv) {
     const std::string command = args.Take();
     if (command == "-h" || command == "--help" || command == "help") {
       std::fputs(CUsage, stdout);
+      std::fputs(CEditorCommandsUsage, stdout);
       return 0;
     }
     if (command == "info") return CommandInfo(args);
     if (command == "render") return CommandRender(args);
     if (command == "validate") return CommandValidate(args);
     if (command == "bench") return CommandBench(args);
+    if (command == "edit" || command == "screenshot")
+      return RunEditorCommand(command, std::vector<std::string>(args.Items.begin() + static_cast<long>(args.Next), args.Items.end()));
     throw TUsageError{"unknown command '" + command + "'"};
   } catch (const TUsageError& e) {
     std::fprintf(stderr, "vsthost: %s (vsthost --help lists the commands)\n", e.Message.c_str());

@@ -69,10 +69,11 @@ intptr_t HostCallback(PVSTEffect Effect, int32_t Opcode, int32_t Index, intptr_t
   }
 }
 
-intptr_t TVstHostPlugin::HostCall(int32_t Opcode, int32_t Index, intptr_t Value, void* ptr, float) {
+intptr_t TVstHostPlugin::HostCall(int32_t Opcode, int32_t Index, intptr_t Value, void* ptr, float opt) {
   switch (Opcode) {
     case amAutomate:
       FAutomateCount.fetch_add(1, std::memory_order_relaxed);
+      if (OnAutomate) OnAutomate(Index, opt);
       return 0;
     case amVersion: return CVstVersion;
     case hostop::amCurrentId: return 0;

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,9 @@ class TVstHostPlugin {
 
   // What the plug-in told the host.
   int64_t AutomateCount() const { return FAutomateCount.load(std::memory_order_relaxed); }
+  // Called with every amAutomate (parameter index, host value), on whichever thread the plug-in
+  // calls from. Set before the plug-in runs.
+  std::function<void(int32_t Index, float Value)> OnAutomate;
   bool IOChanged() const { return FIOChanged.load(std::memory_order_relaxed); }
 
   // Answers one host opcode for this plug-in (called by HostCallback).
