@@ -54,12 +54,15 @@ float TCustomGuiStitchedDial::PositionToValue(float Position) const {
   return FMinimum + UnmapCurve(Position) * FRange;
 }
 
+float TCustomGuiStitchedDial::ClampToRange(float Value) const {
+  if (Value < FMinimum) return FMinimum;
+  if (Value > FMaximum) return FMaximum;
+  return Value;
+}
+
 void TCustomGuiStitchedDial::SetValue(float Value) {
   if (std::isnan(Value)) return;
-  if (Value < FMinimum)
-    Value = FMinimum;
-  else if (Value > FMaximum)
-    Value = FMaximum;
+  Value = ClampToRange(Value);
   if (Value == FValue) return;
   FValue = Value;
   ValueChanged();
@@ -67,10 +70,7 @@ void TCustomGuiStitchedDial::SetValue(float Value) {
 
 void TCustomGuiStitchedDial::SetDefaultValue(float Value) {
   if (std::isnan(Value)) return;
-  if (Value < FMinimum)
-    Value = FMinimum;
-  else if (Value > FMaximum)
-    Value = FMaximum;
+  Value = ClampToRange(Value);
   if (Value == FDefaultValue) return;
   FDefaultValue = Value;
   DefaultValueChanged();

@@ -111,6 +111,8 @@ class TCustomGuiStitchedDial : public TGuiCustomStitchedControl {
 
  private:
   TPoint Centre() const { return TPoint{Width() / 2, Height() / 2}; }
+  // Below Min gives Min, else above Max gives Max.
+  float ClampToRange(float Value) const;
 };
 
 class TGuiStitchedDial : public TCustomGuiStitchedDial {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <string>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -42,6 +44,22 @@ class TRecordingSink : public TX11WindowSink {
     for (const TX11Input& i : Inputs) n += i.Kind == Kind;
     return n;
   }
+};
+
+// Keeps $DISPLAY as it was.
+class TScopedDisplay {
+ public:
+  TScopedDisplay() {
+    const char* d = std::getenv("DISPLAY");
+    if (d != nullptr) FOld = d;
+  }
+  ~TScopedDisplay() {
+    if (FOld.empty()) unsetenv("DISPLAY");
+    else setenv("DISPLAY", FOld.c_str(), 1);
+  }
+
+ private:
+  std::string FOld;
 };
 
 class X11WindowTest : public ::testing::Test {
@@ -268,4 +286,52 @@ TEST_F(X11WindowTest, EventProcIsPublishedBelowFourGigabytesAndBothReadingsWork)
     EXPECT_EQ(Own.Inputs.back().X, 12);
     Host->MovePointer(Host->Window(), 290, 390);
   }
+}
+
+TEST_F(X11WindowTest, PointerServices) {
+  auto Editor = Open(*Host);
+  ASSERT_TRUE(Editor);
+  Editor->SetBounds(TRect{10, 20, 10 + CW, 20 + CH});
+  // No window manager: the host window sits at the screen's origin.
+  EXPECT_EQ(Editor->ClientToScreen(TPoint{1, 2}), (TPoint{11, 22}));
+  EXPECT_EQ(Editor->ScreenToClient(TPoint{11, 22}), (TPoint{1, 2}));
+  PumpUntil(Editor.get(), [&] { return !Sink.Paints.empty(); });
+  // A warp is echoed by the server as a motion, which the layer relies on.
+  Sink.Inputs.clear();
+  Editor->WarpPointer(15, 27);
+  ASSERT_TRUE(PumpUntil(Editor.get(), [&] { return Sink.Count(xikMove) > 0; }));
+  EXPECT_EQ(Sink.Inputs.back().X, 5);
+  EXPECT_EQ(Sink.Inputs.back().Y, 7);
+  uint32_t Shift = 1234;
+  EXPECT_EQ(Editor->PointerPosition(&Shift), (TPoint{5, 7}));
+  EXPECT_EQ(Shift, 0u);
+  Editor->SetCursorVisible(false);
+  Editor->SetCursorVisible(true);
+  EXPECT_EQ(Host->Errors(), 0);
+}
+
+// A server of its own, stopped under an open editor: the loss of our connection is our
+// connection's own exit handler's (the process-wide I/O handler is the host's, here one that
+// lets the process live on); the editor then closes without touching the connection.
+TEST(X11WindowLoss, LosingTheServerEndsOnlyTheEditor) {
+  TScopedDisplay Restore;
+  InstallReturningIOErrorHandler();
+  auto Server = std::make_unique<TXvfbServer>();
+  Server->Start();
+  TRecordingSink Sink;
+  auto Editor = TX11EditorWindow::Create(X11RootWindow(), CW, CH, &Sink);
+  ASSERT_TRUE(Editor);
+  Sink.Window = Editor.get();
+  Editor->SetVisible(true);
+  Editor->Pump();
+  Server.reset();
+  for (int i = 0; i < 50 && !Editor->Connection().Broken(); ++i) {
+    Editor->Pump();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(Editor->Connection().Broken());
+  EXPECT_EQ(HostIOErrors(), 1);
+  Editor->Put(Sink.Surface.data(), CW, CH, CW, TRect{0, 0, CW, CH});
+  Editor.reset();
+  EXPECT_EQ(TX11Connection::OpenCount(), 0);
 }

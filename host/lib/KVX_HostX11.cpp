@@ -84,6 +84,14 @@ bool X11DisplayReachable() {
   return true;
 }
 
+unsigned long X11RootWindow() {
+  ::Display* d = XOpenDisplay(nullptr);
+  if (d == nullptr) return 0;
+  const unsigned long root = DefaultRootWindow(d);
+  XCloseDisplay(d);
+  return root;
+}
+
 // ---- the host's error handler ---------------------------------------------------------------
 
 namespace {
@@ -110,6 +118,17 @@ void InstallHostErrorHandler() {
 }
 
 }  // namespace
+
+namespace {
+std::atomic<int> GHostIOErrors{0};
+int ReturningIOErrorHandler(::Display*) {
+  GHostIOErrors.fetch_add(1);
+  return 0;
+}
+}  // namespace
+
+void InstallReturningIOErrorHandler() { XSetIOErrorHandler(&ReturningIOErrorHandler); }
+int HostIOErrors() { return GHostIOErrors.load(); }
 
 void ReinstallHostErrorHandler() {
   InstallHostErrorHandler();

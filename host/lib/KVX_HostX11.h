@@ -35,12 +35,20 @@ class TXvfbServer {
 
 // True when $DISPLAY names a server that accepts a connection.
 bool X11DisplayReachable();
+// The root window of $DISPLAY's default screen (0 without a display); the connection used to
+// ask is closed again.
+unsigned long X11RootWindow();
 
 // The host's X error handler (a toolkit's, counting the errors of the host's connections) is
 // installed with the first host window. Reinstalling it makes it current again, as a toolkit
 // that initialises late does.
 void ReinstallHostErrorHandler();
 bool HostErrorHandlerIsCurrent();
+// A process-wide I/O error handler that returns, as a host does that wants to live on when the
+// server goes (Xlib's default one ends the process before any connection's own exit handler
+// runs). Answers how many I/O errors it has seen.
+void InstallReturningIOErrorHandler();
+int HostIOErrors();
 
 // How a host hands the X events of the editor's window to the plug-in.
 enum THostEventDelivery : uint8_t {
