@@ -5,13 +5,20 @@
 
 #include <memory>
 
+#include "editor/GUI.h"
 #include "effect/Process.h"
 
 namespace kvx {
 
 // Constructs the complete plug-in module (the module class InstantiateModule takes).
 inline std::unique_ptr<TBasicVSTModule> Ub37tModuleClass() {
-  return std::make_unique<TProcessModule>(nullptr);
+  auto Module = std::make_unique<TProcessModule>(&TWndGUI::Create);
+  // Hosts that size their window before opening the editor see the whole face.
+  Module->OnEditGetSize = [](TBasicVSTModule*, int16_t& Width, int16_t& Height) {
+    Width = TWndGUI::CFaceWidth;
+    Height = TWndGUI::CFaceHeight;
+  };
+  return Module;
 }
 
 }  // namespace kvx
