@@ -31,37 +31,54 @@ namespace {
 constexpr TColor CSwitchColor = 0x0192D8;  // #D89201
 constexpr TColor CSlideColor = 0x729B6A;   // #6A9B72
 
-// The pictures of the layout are PNG files: the window system's pictures decode them with our
-// codec. Registered once per process, before the first layout is applied.
-bool LoadPngPicture(TStream& Stream, TBitmap& Bitmap) {
-  TPortableNetworkGraphicPixel32 Png;
-  try {
-    Png.LoadFromStream(Stream);
-  } catch (const EPngError&) {
-    return false;
+// The artwork of the layout is the embedded PNG files, decoded by our codec once per process and
+// kept: every window after the first takes the decoded pixels (opening the editor again then
+// costs no PNG decoding). The editors of several plug-in instances may open on different
+// threads, hence the lock; it is never taken on an audio thread.
+class TArtworkCache {
+ public:
+  static const TGuiPixelMapMemory& PixelMap(TArtworkPicture Picture) { return Entry(Picture).Map; }
+  static const TBitmap& Bitmap(TArtworkPicture Picture) {
+    TEntry& E = Entry(Picture);
+    std::lock_guard<std::mutex> Lock(Mutex());
+    if (E.Bitmap.Empty() && E.Map.Width() > 0) {
+      E.Bitmap.SetSize(E.Map.Width(), E.Map.Height());
+      for (int32_t y = 0; y < E.Map.Height(); ++y)
+        std::memcpy(E.Bitmap.ScanLine(y), E.Map.ScanLine(y), static_cast<size_t>(E.Map.Width()) * 4);
+    }
+    return E.Bitmap;
   }
-  TGuiPixelMapMemory Map;
-  Map.SetSize(static_cast<int32_t>(Png.Width()), static_cast<int32_t>(Png.Height()));
-  Png.DrawToPixelMap(Map);
-  Bitmap.SetSize(Map.Width(), Map.Height());
-  for (int32_t y = 0; y < Map.Height(); ++y)
-    std::memcpy(Bitmap.ScanLine(y), Map.ScanLine(y), static_cast<size_t>(Map.Width()) * 4);
-  return true;
-}
 
-void RegisterPngPictures() {
-  static std::once_flag Once;
-  std::call_once(Once, [] { RegisterPictureLoader(&LoadPngPicture); });
-}
-
-TMemoryStream ArtworkStream(TArtworkPicture Picture) {
-  const std::span<const uint8_t> Data = ArtworkData(Picture);
-  return TMemoryStream(std::vector<uint8_t>(Data.begin(), Data.end()));
-}
+ private:
+  struct TEntry {
+    bool Decoded = false;
+    TGuiPixelMapMemory Map;
+    TBitmap Bitmap;
+  };
+  static std::mutex& Mutex() {
+    static std::mutex M;
+    return M;
+  }
+  static TEntry& Entry(TArtworkPicture Picture) {
+    static TEntry Entries[apCount];
+    ArtworkInfo(Picture);  // an index outside the artwork fails its assertion
+    TEntry& E = Entries[Picture];
+    std::lock_guard<std::mutex> Lock(Mutex());
+    if (!E.Decoded) {
+      const std::span<const uint8_t> Data = ArtworkData(Picture);
+      TMemoryStream Stream(std::vector<uint8_t>(Data.begin(), Data.end()));
+      TPortableNetworkGraphicPixel32 Png;
+      Png.LoadFromStream(Stream);
+      E.Map.SetSize(static_cast<int32_t>(Png.Width()), static_cast<int32_t>(Png.Height()));
+      Png.DrawToPixelMap(E.Map);
+      E.Decoded = true;
+    }
+    return E;
+  }
+};
 
 void LoadPicture(TImage& Image, TArtworkPicture Picture) {
-  TMemoryStream Stream = ArtworkStream(Picture);
-  Image.Picture().LoadFromStream(Stream);
+  Image.Picture().SetBitmap(TArtworkCache::Bitmap(Picture));
 }
 
 // A handler of the form bound to an event. The controls report changes from their own
@@ -94,7 +111,6 @@ TWndGUI::TWndGUI(TCustomVSTModule* Owner, std::unique_ptr<TWindowBackend> Backen
     : TForm(nullptr, std::move(Backend)),
       FModule(Owner),
       FParameters(dynamic_cast<TVSTModuleWithPrograms*>(Owner)) {
-  RegisterPngPictures();
   BeginLoading();
   ApplyLayout();
   EndLoading();
@@ -324,14 +340,14 @@ void TWndGUI::ApplyLayout() {
                                   Bind<&TWndGUI::SwitchOversamplingChange>(this));
   SwitchMode = MakeSwitch("SwitchMode", 19, 134, false, "Mode", Bind<&TWndGUI::SwitchModeChange>(this));
 
-  // The stitched artwork: the complete PNG files; decoded after loading.
+  // The stitched artwork, already decoded (an item without a PNG of its own keeps these pixels
+  // when the list renders its PNGs after loading).
   GSPL = new TGuiStitchedPNGList(this);
   GSPL->SetName("GSPL");
   for (TArtworkPicture Picture : {apButton, apKnob, apKnob2, apSwitch2, apSwitch3}) {
     const TArtworkInfo& Info = ArtworkInfo(Picture);
     TGuiStitchedPNGCollectionItem* Item = GSPL->Add();
-    TMemoryStream Stream = ArtworkStream(Picture);
-    Item->PortableNetworkGraphic().LoadFromStream(Stream);
+    Item->SetPixelMap(TArtworkCache::PixelMap(Picture));
     Item->SetDisplayName(Info.DisplayName);
     Item->SetGlyphCount(Info.GlyphCount);
     Item->SetStitchKind(skVertical);
