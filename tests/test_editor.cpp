@@ -516,6 +516,17 @@ TEST(EditorOwner, AWindowOfAnotherModuleRefusesToWrite) {
   EXPECT_NE(Errors[0].find("Assertion failure (GUI"), std::string::npos);
 }
 
+TEST_F(EditorFixture, WebsiteCaptionFitsItsLabel) {
+  // The caption and any host name the setting allows (18 characters) fit the label's 157 pixels.
+  TGuiOversampledGDIFont& Font = Window->LblWebSite->GuiFont();
+  EXPECT_LE(Font.TextExtent(std::string(CMakerHostName)).cx, Window->LblWebSite->Width());
+  EXPECT_LE(Font.TextExtent(std::string(18, 'W')).cx, Window->LblWebSite->Width());
+  EXPECT_GT(Font.TextExtent(std::string(18, 'W')).cx, 100) << "the label's own face measures the text";
+  EXPECT_EQ(HostNameOf("https://www.kvx.example/"), "www.kvx.example");
+  EXPECT_EQ(HostNameOf("http://kvx.example:8080/a?b"), "kvx.example");
+  EXPECT_EQ(HostNameOf("kvx.example"), "kvx.example");
+}
+
 TEST_F(EditorFixture, WebsiteLabelsOpenTheMakersAddress) {
   // A stand-in opener that writes the address it was given.
   const std::string Dir = testing::TempDir();
