@@ -236,7 +236,7 @@ TEST(EditorUnderLoad, AutomationClicksAndFiftyOpenCloseCycles) {
     ASSERT_NE(Window, nullptr);
     auto& Backend = static_cast<THeadlessWindowBackend&>(*Window->Backend());
     const long Start = Blocks.load();
-    for (int Round = 0; Round < 6 || Blocks.load() < Start + 20; ++Round) {
+    for (int Round = 0; Round < 4 || Blocks.load() < Start + 4; ++Round) {
       // A drag on a knob, a click on the footswitch, the faces flipped now and then.
       const TPoint Knob = Window->DialTone->ClientToParent(TPoint{29, 29}, Window);
       const TPoint Button = Window->ButtonBypass->ClientToParent(TPoint{47, 47}, Window);
