@@ -93,7 +93,7 @@ void TGuiCustomGDIFont::FontTurnChanged() { NotifyChange(); }
 
 TGuiCustomOversampledGDIFont::TGuiCustomOversampledGDIFont()
     : FScaledFont(std::make_unique<TFont>()), FTurnBuffer(std::make_unique<TGuiByteMapMemory>()) {
-  FScaledFont->Assign(*FFont);
+  TGuiCustomOversampledGDIFont::UpdateScaledFont();
 }
 
 void TGuiCustomOversampledGDIFont::SetFontOversampling(TFontOversampling Value) {

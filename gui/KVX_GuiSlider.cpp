@@ -158,7 +158,7 @@ namespace {
 
 bool Same(float A, float B) { return std::memcmp(&A, &B, sizeof(float)) == 0; }
 
-std::string BoundText(double Value) { return FloatToStrGeneral(Value, 9, "."); }
+std::string BoundText(double Value) { return FloatToStrGeneral(Value, 10, "."); }
 
 }  // namespace
 

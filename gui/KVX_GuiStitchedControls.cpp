@@ -31,10 +31,6 @@ void DrawStitchedGlyph(const TGuiCustomPixelMap& Picture, TGuiStitchKind Kind, i
     OpaqueBlendRow(Source + int64_t{y} * Picture.Width(), Target.GetScanLine(y), Columns);
 }
 
-}  // namespace kvx
-
-namespace kvx {
-
 namespace {
 const char* const CUnit = "KVX_GuiStitchedControls";
 }
@@ -43,8 +39,7 @@ const char* const CUnit = "KVX_GuiStitchedControls";
 
 template <class F>
 void TGuiCustomStitchedCollectionItem::ForEachStitchedControl(F&& Action) {
-  // A copy: an action may change the links (a control resized by auto-size stays linked, but
-  // nothing here relies on that).
+  // Over a copy: an action runs the controls' change handlers, which may link or unlink.
   const std::vector<TGuiCustomImageControl*> Controls = FLinkedControls;
   for (TGuiCustomImageControl* Control : Controls)
     if (auto* Stitched = dynamic_cast<TGuiCustomStitchedControl*>(Control)) Action(*Stitched);

@@ -32,10 +32,6 @@ int32_t DialGlyphOfPosition(float P, int32_t GlyphCount, int32_t Fallback) {
   return static_cast<int32_t>(Glyph);
 }
 
-}  // namespace kvx
-
-namespace kvx {
-
 namespace {
 
 std::string Bound(double Value) { return FloatToStrGeneral(Value, 9, "."); }

@@ -41,6 +41,12 @@ enum TMouseButton : uint8_t { mbLeft, mbRight, mbMiddle };
 // Modifier keys and mouse buttons held.
 enum TShiftStateMember : uint8_t { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
 using TShiftState = TSet<TShiftStateMember, uint8_t>;
+// The shift-state member of a held button.
+constexpr TShiftStateMember ButtonShift(TMouseButton Button) {
+  return Button == mbLeft ? ssLeft : Button == mbRight ? ssRight : ssMiddle;
+}
+// The buttons of a shift state.
+constexpr TShiftState CButtonsHeld{ssLeft, ssRight, ssMiddle};
 
 enum TNativeEventKind : uint8_t {
   nekNone,

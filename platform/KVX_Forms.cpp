@@ -43,10 +43,6 @@ bool IsInside(const TControl* C, const TControl* Ancestor) {
   return false;
 }
 
-TShiftStateMember ButtonState(TMouseButton Button) {
-  return Button == mbLeft ? ssLeft : Button == mbRight ? ssRight : ssMiddle;
-}
-
 // Frames R with a one-pixel line.
 void FrameRect(TCanvas& Canvas, const TRect& R, TColor Color) {
   Canvas.FillRect(TRect{R.Left, R.Top, R.Right, R.Top + 1}, Color);
@@ -126,6 +122,11 @@ void TCustomForm::VisibleChanged() {
     Guarded([this] { DoHide(); });
     FBackend->SetVisible(false);
   }
+}
+
+void TCustomForm::TextChanged() {
+  TWinControl::TextChanged();
+  FBackend->SetCaption(Caption());
 }
 
 void TCustomForm::DoShow() {
@@ -325,8 +326,7 @@ void TCustomForm::DispatchMouse(const TNativeEvent& Event) {
   TControl* Under = ControlAtClient(P);
   if (FCaptureControl == nullptr) UpdateHover(Under);
   if (FSwallowButtons && (Event.Kind == nekMouseDown || Event.Kind == nekMouseUp)) {
-    const TShiftState Buttons{ssLeft, ssRight, ssMiddle};
-    if (Event.Kind == nekMouseUp && (Event.Shift & Buttons).Exclude(ButtonState(Event.Button)).Empty())
+    if (Event.Kind == nekMouseUp && (Event.Shift & CButtonsHeld).Exclude(ButtonShift(Event.Button)).Empty())
       FSwallowButtons = false;
     return;
   }
@@ -364,8 +364,7 @@ void TCustomForm::DispatchMouse(const TNativeEvent& Event) {
       break;
     case nekMouseUp: {
       Guarded([&] { Target->DispatchMouseUp(Event.Button, Event.Shift, L.X, L.Y); });
-      const TShiftState Buttons{ssLeft, ssRight, ssMiddle};
-      const TShiftState Held = (Event.Shift & Buttons).Exclude(ButtonState(Event.Button));
+      const TShiftState Held = (Event.Shift & CButtonsHeld).Exclude(ButtonShift(Event.Button));
       if (Held.Empty()) {
         FCaptureControl = nullptr;
         FPressedControl = nullptr;

@@ -114,6 +114,8 @@ class TCustomForm : public TWinControl {
 
  protected:
   void VisibleChanged() override;
+  // The caption is the native window's title.
+  void TextChanged() override;
   void Loaded() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
   bool CanAutoSize(int32_t& NewWidth, int32_t& NewHeight) override;

@@ -55,24 +55,18 @@ TNativeEvent THeadlessWindowBackend::MouseEvent(TNativeEventKind Kind, int32_t X
   return E;
 }
 
-namespace {
-TShiftStateMember ButtonState(TMouseButton Button) {
-  return Button == mbLeft ? ssLeft : Button == mbRight ? ssRight : ssMiddle;
-}
-}  // namespace
-
 void THeadlessWindowBackend::InjectMouseDown(int32_t X, int32_t Y, TMouseButton Button) {
   TNativeEvent E = MouseEvent(nekMouseDown, X, Y);
   E.Button = Button;
   FQueue.push_back(E);
-  FShift.Include(ButtonState(Button));
+  FShift.Include(ButtonShift(Button));
 }
 
 void THeadlessWindowBackend::InjectMouseUp(int32_t X, int32_t Y, TMouseButton Button) {
   TNativeEvent E = MouseEvent(nekMouseUp, X, Y);
   E.Button = Button;
   FQueue.push_back(E);
-  FShift.Exclude(ButtonState(Button));
+  FShift.Exclude(ButtonShift(Button));
 }
 
 void THeadlessWindowBackend::InjectMouseMove(int32_t X, int32_t Y) {
@@ -94,17 +88,9 @@ void THeadlessWindowBackend::InjectMouseLeave() {
   FPointer = TPoint{-1, -1};
 }
 
-void THeadlessWindowBackend::InjectKeyDown(uint16_t Key) {
+void THeadlessWindowBackend::InjectKey(TNativeEventKind Kind, uint16_t Key) {
   TNativeEvent E;
-  E.Kind = nekKeyDown;
-  E.Key = Key;
-  E.Shift = FShift;
-  FQueue.push_back(E);
-}
-
-void THeadlessWindowBackend::InjectKeyUp(uint16_t Key) {
-  TNativeEvent E;
-  E.Kind = nekKeyUp;
+  E.Kind = Kind;
   E.Key = Key;
   E.Shift = FShift;
   FQueue.push_back(E);

@@ -54,8 +54,8 @@ class THeadlessWindowBackend : public TWindowBackend {
   void InjectMouseMove(int32_t X, int32_t Y);
   void InjectWheel(int32_t X, int32_t Y, int32_t Delta);
   void InjectMouseLeave();
-  void InjectKeyDown(uint16_t Key);
-  void InjectKeyUp(uint16_t Key);
+  void InjectKeyDown(uint16_t Key) { InjectKey(nekKeyDown, Key); }
+  void InjectKeyUp(uint16_t Key) { InjectKey(nekKeyUp, Key); }
   void InjectExpose(const TRect& Region);
   void InjectEvent(const TNativeEvent& Event) { FQueue.push_back(Event); }
   // Modifiers held for the events injected from now on (ssShift, ssAlt, ssCtrl).
@@ -68,6 +68,7 @@ class THeadlessWindowBackend : public TWindowBackend {
 
  private:
   TNativeEvent MouseEvent(TNativeEventKind Kind, int32_t X, int32_t Y);
+  void InjectKey(TNativeEventKind Kind, uint16_t Key);
   TNativeWindowHandle FParent = 0;
   bool FVisible = false;
   TBorderStyle FBorderStyle = bsSingle;

@@ -222,6 +222,8 @@ void TX11EditorWindow::DestroyWindow() {
     FImage = nullptr;
   }
   if (!Live) {
+    // A lost connection sends nothing any more; the GC's memory is still ours to free.
+    if (FGC != nullptr) XFreeGC(d, static_cast<GC>(FGC));
     FWindow = FColormap = FCursor = 0;
     FGC = nullptr;
     return;

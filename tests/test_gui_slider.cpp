@@ -156,13 +156,14 @@ TEST(SliderDrawing, EditorSliderAtMinMidwayAndMax) {
 
 TEST(SliderDrawing, RightEndStaysInsideTheRow) {
   // Radius 1 on an even width: the corner row's right end rounds to column W.
-  for (auto [W, H, Radius] : {std::tuple{100, 2, 1.0f}, {100, 3, 1.0f}, {6, 2, 1.0f},
-                              {1, 1, 10.0f}, {2, 2, 1.0f}, {7, 4, 2.0f}}) {
-    SCOPED_TRACE(testing::Message() << W << " x " << H << " r " << Radius);
+  for (auto [W, H, Radius, Border] :
+       {std::tuple{100, 2, 1.0f, 1.0f}, {100, 3, 1.0f, 1.0f}, {6, 2, 1.0f, 1.0f}, {1, 1, 10.0f, 1.0f},
+        {2, 2, 1.0f, 0.0f}, {7, 4, 2.0f, 1.0f}, {40, 12, 5.0f, 2.5f}, {41, 13, 6.0f, 7.0f}}) {
+    SCOPED_TRACE(testing::Message() << W << " x " << H << " r " << Radius << " b " << Border);
     TGuardedMap Map(W, H, CWhite);
     TSliderAppearance Look;
     Look.BorderRadius = Radius;
-    Look.BorderWidth = 1;
+    Look.BorderWidth = Border;
     Look.BorderColor = 0;
     DrawSlider(Map, Look);
     EXPECT_TRUE(Map.GuardsIntact());

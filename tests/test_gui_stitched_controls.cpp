@@ -321,6 +321,24 @@ TEST_F(ControlsTest, LoweringTheGlyphCountMovesControlsToTheLastGlyph) {
   EXPECT_EQ(Item->GlyphCount(), 2);
 }
 
+TEST_F(ControlsTest, AutoSizedControlsFollowTheGlyphSize) {
+  TGuiStitchedPNGCollectionItem* Item = AddItem(4, 6, 5, skHorizontal);  // picture 24 x 5
+  auto* Switch = AddControl<TGuiStitchedSwitch>(10, 10, 30, 30);
+  auto* Fixed = AddControl<TGuiStitchedSwitch>(50, 10, 30, 30);
+  Switch->SetAutoSize(true);
+  EXPECT_EQ(Switch->Width(), 6);
+  EXPECT_EQ(Switch->Height(), 5);
+  Item->SetStitchKind(skVertical);  // the same picture read as 4 stacked glyphs of 24 x 1
+  EXPECT_EQ(Switch->Width(), 24);
+  EXPECT_EQ(Switch->Height(), 1);
+  Item->SetGlyphCount(2);
+  EXPECT_EQ(Switch->Height(), 2);
+  EXPECT_EQ(Fixed->Width(), 30) << "a control without auto-size keeps its size";
+  Pump();
+  EXPECT_EQ(Switch->Buffer()->Width(), 24) << "the maps follow the new size";
+  EXPECT_EQ(Switch->Buffer()->Height(), 2);
+}
+
 TEST_F(ControlsTest, DeletingAnItemLeavesItsControlsWithoutImage) {
   AddItem(4);
   AddItem(4);

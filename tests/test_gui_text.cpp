@@ -248,6 +248,22 @@ TEST(PlatformFont, StylesAndSyntheticBold) {
   }
 }
 
+TEST(PlatformFont, OrientationTurnsTheBaseline) {
+  // A quarter turn counter-clockwise: the text runs upwards from its reference point, so the
+  // ink is tall and narrow and lies above and right of it.
+  auto Font = Description("Lucida Console", -40, {}, fqAntialiased);
+  Font->SetOrientation(900);
+  TPlatformFont Turned(*Font);
+  const int32_t Advance = Turned.TextExtent("HHHH").cx;
+  TCanvas8 Canvas(100, 260);
+  Turned.TextOut("HHHH", 10, 250, Canvas.Rows());
+  const TRect Ink = Canvas.Ink();
+  EXPECT_GT(Ink.Height(), 2 * Ink.Width());
+  EXPECT_NEAR(Ink.Height(), Advance, 12);
+  EXPECT_LE(Ink.Bottom, 251);
+  EXPECT_GE(Ink.Left, 10);
+}
+
 TEST(PlatformFont, NoFaceMeasuresNothingAndDrawsNothing) {
   auto Font = TPlatformFont::FromFile(*Description("x", -20), "/nonexistent/face.ttf", false, false);
   EXPECT_FALSE(Font->HasFace());

@@ -96,8 +96,8 @@ TEST(Ownership, AControlWithAnOwnerAndAParentLeavesBothWhenEitherFreesIt) {
 }
 
 TEST(Ownership, NamesAreUniqueAmongAnOwnersComponents) {
-  TForm Form;
   TLog Log;
+  TForm Form;
   new TWindowless(&Form, "Knob", &Log, clRed);
   EXPECT_THROW(new TWindowless(&Form, "KNOB", &Log, clRed), EInvalidOperation);
   EXPECT_EQ(Form.ComponentCount(), 1);
@@ -294,6 +294,8 @@ TEST(FormWindow, ShowFiresOnShowAndCentresAFormWithoutParent) {
   EXPECT_EQ(Backend->Bounds(), Bounds(0, 0, 254, 353));
   Form.SetBorderStyle(bsNone);
   EXPECT_EQ(Backend->BorderStyle(), bsNone);
+  Form.SetCaption("KVX ub37t v0.7");
+  EXPECT_EQ(Backend->Caption(), "KVX ub37t v0.7");
   EXPECT_EQ(Form.ClientWidth(), 254);
 }
 

@@ -2,7 +2,9 @@
 // the windowed controls' own buffers; pictures; CopyParentImage over a picture on a panel.
 #include "test_platform_fixture.h"
 
+#include "gui/KVX_GuiBlend.h"
 #include "gui/KVX_GuiPixelMap.h"
+#include "png/KVX_GuiPng.h"
 
 using namespace kvx;
 using namespace kvx::test;
@@ -193,6 +195,43 @@ TEST(Picture, LoadsThroughARegisteredLoaderAndRefusesUnknownData) {
   Picture.LoadFromStream(Data);
   EXPECT_EQ(Picture.Width(), 3);
   EXPECT_EQ(Picture.Height(), 2);
+}
+
+// The PNG codec as the picture's loader, as the editor registers it.
+bool LoadPng(TStream& Stream, TBitmap& Bitmap) {
+  if (!TPortableNetworkGraphicPixel32::CanLoad(Stream)) return false;
+  TPortableNetworkGraphicPixel32 Png;
+  Png.LoadFromStream(Stream);
+  TGuiPixelMapMemory Map;
+  Map.SetSize(Png.Width(), Png.Height());
+  Png.DrawToPixelMap(Map);
+  Bitmap.SetSize(Map.Width(), Map.Height());
+  Map.PaintTo(Bitmap.Canvas());
+  return true;
+}
+
+TEST_F(Compositor, APictureShowsAPngWithItsAlphaOverTheParent) {
+  RegisterPictureLoader(LoadPng);
+  TFileStream File(std::string(KVX_PNGSUITE_DIR) + "/basn6a08.png", fmOpenRead);
+  auto* Png = new TImage(Form.get());
+  Png->SetBounds(120, 200, 10, 10);
+  Png->SetParent(Panel);
+  Png->SetTransparent(true);
+  Png->SetAutoSize(true);
+  Png->Picture().LoadFromStream(File);
+  ASSERT_EQ(Png->BoundsRect(), Bounds(120, 200, 32, 32));
+  Form->Update();
+  TGuiPixelMapMemory Decoded;
+  Decoded.SetSize(32, 32);
+  Decoded.Draw(Png->Picture().Bitmap());
+  int Translucent = 0;
+  for (int32_t Y = 0; Y < 32; Y += 3)
+    for (int32_t X = 0; X < 32; X += 3) {
+      const TPixel32 P = Decoded.Pixel(X, Y);
+      Translucent += P.A > 0 && P.A < 255;
+      EXPECT_EQ(Screen(130 + X, 210 + Y), OpaqueBlend(P, TPixel32::FromARGB(Argb(CPanel))).ARGB());
+    }
+  EXPECT_GT(Translucent, 0);  // the image really has partial alpha to blend
 }
 
 // ---- CopyParentImage -------------------------------------------------------------------------

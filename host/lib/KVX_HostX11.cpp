@@ -75,17 +75,32 @@ void TXvfbServer::Start() {
   setenv("DISPLAY", FDisplayName.c_str(), 1);
 }
 
+namespace {
+
+// A busy server may have a full queue of connections to accept (EAGAIN) or reset one it has
+// just accepted; it takes one a moment later. No server at all fails at once.
+::Display* OpenDisplay() {
+  ::Display* d = XOpenDisplay(nullptr);
+  for (int Try = 0; d == nullptr && (errno == EAGAIN || errno == ECONNRESET) && Try < 100; ++Try) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    d = XOpenDisplay(nullptr);
+  }
+  return d;
+}
+
+}  // namespace
+
 bool X11DisplayReachable() {
   const char* name = std::getenv("DISPLAY");
   if (name == nullptr || *name == 0) return false;
-  ::Display* d = XOpenDisplay(nullptr);
+  ::Display* d = OpenDisplay();
   if (d == nullptr) return false;
   XCloseDisplay(d);
   return true;
 }
 
 unsigned long X11RootWindow() {
-  ::Display* d = XOpenDisplay(nullptr);
+  ::Display* d = OpenDisplay();
   if (d == nullptr) return 0;
   const unsigned long root = DefaultRootWindow(d);
   XCloseDisplay(d);
@@ -152,13 +167,7 @@ int THostWindow::Errors() const {
 
 THostWindow::THostWindow(int32_t Width, int32_t Height, const std::string& Title, int Depth) {
   InstallHostErrorHandler();
-  FDisplay = XOpenDisplay(nullptr);
-  // A busy server may have a full queue of connections to accept or reset one it has just
-  // accepted; it takes one a moment later.
-  for (int Try = 0; FDisplay == nullptr && (errno == EAGAIN || errno == ECONNRESET) && Try < 100; ++Try) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    FDisplay = XOpenDisplay(nullptr);
-  }
+  FDisplay = OpenDisplay();
   if (FDisplay == nullptr)
     throw EInvalidOperation(std::string("no X display (set DISPLAY): ") + std::strerror(errno));
   ::Display* d = FDisplay;

@@ -9,12 +9,13 @@ namespace kvx::test {
 
 bool RequireX11Display() {
   static TXvfbServer Server;
-  if (X11DisplayReachable()) return true;
-  try {
-    Server.Start();
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "no X display and %s\n", e.what());
-    return false;
+  if (!Server.Running()) {
+    try {
+      Server.Start();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "no X display: %s\n", e.what());
+      return false;
+    }
   }
   return X11DisplayReachable();
 }
