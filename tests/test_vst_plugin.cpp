@@ -248,17 +248,17 @@ TEST_F(PluginTest, ProgramName) {
   EXPECT_EQ(Host.Count(amUpdateDisplay), 0);
 }
 
-TEST_F(PluginTest, EditorHostingWithoutEditorClass) {
-  // The flag is declared, but no window class exists yet: no window is opened.
+TEST_F(PluginTest, EditorSizeIsStatedBeforeOpening) {
+  // Hosts that size their window first see the whole face; without a parent nothing opens.
   ERect* Rect = nullptr;
-  EXPECT_EQ(Dispatch(Effect, effEditGetRect, 0, 0, &Rect), 0);
+  EXPECT_EQ(Dispatch(Effect, effEditGetRect, 0, 0, &Rect), 1);
   ASSERT_NE(Rect, nullptr);
-  EXPECT_EQ(Rect->bottom, 32);
-  EXPECT_EQ(Rect->right, 64);
-  int Parent = 0;
-  EXPECT_EQ(Dispatch(Effect, effEditOpen, 0, 0, &Parent), 0);
+  EXPECT_EQ(Rect->bottom, 353);
+  EXPECT_EQ(Rect->right, 254);
+  EXPECT_EQ(Dispatch(Effect, effEditOpen, 0, 0, nullptr), 0);
   EXPECT_EQ(Dispatch(Effect, effEditClose), 0);
   EXPECT_EQ(Dispatch(Effect, effEditIdle), 0);
+  EXPECT_EQ(Dispatch(Effect, effCanDo, 0, 0, const_cast<char*>("conformsToWindowRules")), 1);
 }
 
 TEST_F(PluginTest, BadInputAnswersSafely) {
