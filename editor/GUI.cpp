@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 #include <mutex>
+#include <type_traits>
 
 #include "editor/KVX_Artwork.h"
 #include "editor/KVX_WebAddress.h"
@@ -157,6 +158,15 @@ std::unique_ptr<TTopLevelWindow> TWndGUI::Create(TCustomVSTModule* Owner) {
 }
 
 void TWndGUI::ApplyLayout() {
+  // Creates a component owned by the window, named, on its face, at its place.
+  auto Place = [this](auto*& Field, const char* Name, TWinControl* Parent, int32_t Left, int32_t Top,
+                      int32_t Width, int32_t Height) {
+    Field = new std::remove_reference_t<decltype(*Field)>(this);
+    Field->SetName(Name);
+    Field->SetParent(Parent);
+    Field->SetBounds(Left, Top, Width, Height);
+  };
+
   // The window.
   SetCaption("KVX ub37t v0.7");
   SetBorderStyle(bsNone);
@@ -168,25 +178,16 @@ void TWndGUI::ApplyLayout() {
   OnShow = Bind<&TWndGUI::FormShow>(this);
 
   // The front face, in paint order.
-  PanelFront = new TPanel(this);
-  PanelFront->SetName("PanelFront");
-  PanelFront->SetParent(this);
-  PanelFront->SetBounds(0, 0, 254, 353);
+  Place(PanelFront, "PanelFront", this, 0, 0, 254, 353);
   PanelFront->SetBevelOuter(bvNone);
   PanelFront->SetAutoSize(true);
 
-  ImgFront = new TImage(this);
-  ImgFront->SetName("ImgFront");
-  ImgFront->SetParent(PanelFront);
-  ImgFront->SetBounds(0, 0, 254, 353);
+  Place(ImgFront, "ImgFront", PanelFront, 0, 0, 254, 353);
   LoadPicture(*ImgFront, apFront);
   ImgFront->SetAutoSize(true);
   ImgFront->OnClick = Bind<&TWndGUI::ImgFrontClick>(this);
 
-  LblByKVX = new TGuiLabel(this);
-  LblByKVX->SetName("LblByKVX");
-  LblByKVX->SetParent(PanelFront);
-  LblByKVX->SetBounds(158, 172, 62, 23);
+  Place(LblByKVX, "LblByKVX", PanelFront, 158, 172, 62, 23);
   LblByKVX->SetCaption("by KVX");
   SetLayoutFont(LblByKVX->Font(), 14, true, clWhite);
   LblByKVX->SetFontOversampling(fo16x);
@@ -195,48 +196,34 @@ void TWndGUI::ApplyLayout() {
   LblByKVX->SetShowHint(true);
   LblByKVX->OnClick = Bind<&TWndGUI::LblByKVXClick>(this);
 
-  LblInputLevelCaption = new TGuiLabel(this);
-  LblInputLevelCaption->SetName("LblInputLevelCaption");
-  LblInputLevelCaption->SetParent(PanelFront);
-  LblInputLevelCaption->SetBounds(8, 327, 200, 10);
+  Place(LblInputLevelCaption, "LblInputLevelCaption", PanelFront, 8, 327, 200, 10);
   LblInputLevelCaption->SetCaption("INPUT LEVEL");
   SetLayoutFont(LblInputLevelCaption->Font(), -9, false, clWhite);
   LblInputLevelCaption->SetFontOversampling(fo16x);
   LblInputLevelCaption->SetTransparent(true);
 
-  LEDOff = new TImage(this);
-  LEDOff->SetName("LEDOff");
-  LEDOff->SetParent(PanelFront);
-  LEDOff->SetBounds(207, 103, 9, 9);
+  Place(LEDOff, "LEDOff", PanelFront, 207, 103, 9, 9);
   LoadPicture(*LEDOff, apLEDOff);
   LEDOff->SetProportional(true);
   LEDOff->SetTransparent(true);
   LEDOff->SetVisible(false);
 
-  LEDOn = new TImage(this);
-  LEDOn->SetName("LEDOn");
-  LEDOn->SetParent(PanelFront);
-  LEDOn->SetBounds(194, 89, 35, 35);
+  Place(LEDOn, "LEDOn", PanelFront, 194, 89, 35, 35);
   LoadPicture(*LEDOn, apLEDOn);
   LEDOn->SetProportional(true);
   LEDOn->SetTransparent(true);
 
-  ImgRotateFront = new TImage(this);
-  ImgRotateFront->SetName("ImgRotateFront");
-  ImgRotateFront->SetParent(PanelFront);
-  ImgRotateFront->SetBounds(118, 296, 18, 14);
+  Place(ImgRotateFront, "ImgRotateFront", PanelFront, 118, 296, 18, 14);
   LoadPicture(*ImgRotateFront, apArrowFront);
   ImgRotateFront->SetTransparent(true);
   ImgRotateFront->SetHint("To options window");
   ImgRotateFront->SetShowHint(true);
   ImgRotateFront->OnClick = Bind<&TWndGUI::ImgRotateFrontClick>(this);
 
-  auto MakeDial = [this](const char* Name, TWinControl* Face, int32_t Left, int32_t Top, int32_t Size,
+  auto MakeDial = [&Place](const char* Name, TWinControl* Face, int32_t Left, int32_t Top, int32_t Size,
                          float Min, float Max, float Value, TNotifyEvent OnChange) {
-    auto* Dial = new TGuiStitchedDial(this);
-    Dial->SetName(Name);
-    Dial->SetParent(Face);
-    Dial->SetBounds(Left, Top, Size, Size);
+    TGuiStitchedDial* Dial = nullptr;
+    Place(Dial, Name, Face, Left, Top, Size, Size);
     Dial->SetMin(Min);
     Dial->SetMax(Max);
     Dial->SetValue(Value);
@@ -251,17 +238,11 @@ void TWndGUI::ApplyLayout() {
   DialOutput = MakeDial("DialOutput", PanelFront, 163, 37, 59, -100, 100, 0, Bind<&TWndGUI::DialOutputChange>(this));
   DialTone = MakeDial("DialTone", PanelFront, 97, 37, 59, -15, 15, 0, Bind<&TWndGUI::DialToneChange>(this));
 
-  ButtonBypass = new TGuiStitchedButton(this);
-  ButtonBypass->SetName("ButtonBypass");
-  ButtonBypass->SetParent(PanelFront);
-  ButtonBypass->SetBounds(80, 201, 94, 94);
+  Place(ButtonBypass, "ButtonBypass", PanelFront, 80, 201, 94, 94);
   ButtonBypass->SetTransparent(true);
   ButtonBypass->OnClick = Bind<&TWndGUI::ButtonBypassClick>(this);
 
-  SliderInput = new TGuiSlider(this);
-  SliderInput->SetName("SliderInput");
-  SliderInput->SetParent(PanelFront);
-  SliderInput->SetBounds(9, 338, 235, 7);
+  Place(SliderInput, "SliderInput", PanelFront, 9, 338, 235, 7);
   SliderInput->SetMin(-200);
   SliderInput->SetMax(200);
   SliderInput->SetValue(0);
@@ -278,36 +259,24 @@ void TWndGUI::ApplyLayout() {
   SliderInput->OnChange = Bind<&TWndGUI::SliderInputChange>(this);
 
   // The back face.
-  PanelBack = new TPanel(this);
-  PanelBack->SetName("PanelBack");
-  PanelBack->SetParent(this);
-  PanelBack->SetBounds(300, 0, 254, 353);
+  Place(PanelBack, "PanelBack", this, 300, 0, 254, 353);
   PanelBack->SetBevelOuter(bvNone);
   PanelBack->SetAutoSize(true);
   PanelBack->SetVisible(false);
 
-  ImgBack = new TImage(this);
-  ImgBack->SetName("ImgBack");
-  ImgBack->SetParent(PanelBack);
-  ImgBack->SetBounds(0, 0, 254, 353);
+  Place(ImgBack, "ImgBack", PanelBack, 0, 0, 254, 353);
   LoadPicture(*ImgBack, apBack);
   ImgBack->SetAutoSize(true);
   ImgBack->OnClick = Bind<&TWndGUI::ImgBackClick>(this);
 
-  ImgRotateBack = new TImage(this);
-  ImgRotateBack->SetName("ImgRotateBack");
-  ImgRotateBack->SetParent(PanelBack);
-  ImgRotateBack->SetBounds(118, 296, 18, 14);
+  Place(ImgRotateBack, "ImgRotateBack", PanelBack, 118, 296, 18, 14);
   LoadPicture(*ImgRotateBack, apArrowBack);
   ImgRotateBack->SetTransparent(true);
   ImgRotateBack->SetHint("To main window");
   ImgRotateBack->SetShowHint(true);
   ImgRotateBack->OnClick = Bind<&TWndGUI::ImgRotateBackClick>(this);
 
-  LblWebSite = new TGuiLabel(this);
-  LblWebSite->SetName("LblWebSite");
-  LblWebSite->SetParent(PanelBack);
-  LblWebSite->SetBounds(48, 267, 157, 23);
+  Place(LblWebSite, "LblWebSite", PanelBack, 48, 267, 157, 23);
   LblWebSite->SetCaption(std::string(CMakerHostName));
   LblWebSite->SetAlignment(taCenter);
   SetLayoutFont(LblWebSite->Font(), 14, true, clWhite);
@@ -317,12 +286,10 @@ void TWndGUI::ApplyLayout() {
   LblWebSite->SetShowHint(true);
   LblWebSite->OnClick = Bind<&TWndGUI::LblWebSiteClick>(this);
 
-  auto MakeSwitch = [this](const char* Name, int32_t Left, int32_t Top, bool Colored, const char* Hint,
+  auto MakeSwitch = [this, &Place](const char* Name, int32_t Left, int32_t Top, bool Colored, const char* Hint,
                            TNotifyEvent OnChange) {
-    auto* Switch = new TGuiStitchedSwitch(this);
-    Switch->SetName(Name);
-    Switch->SetParent(PanelBack);
-    Switch->SetBounds(Left, Top, 38, 38);
+    TGuiStitchedSwitch* Switch = nullptr;
+    Place(Switch, Name, PanelBack, Left, Top, 38, 38);
     Switch->SetGlyphIndex(0);
     Switch->SetDefaultGlyphIndex(0);
     if (Colored) Switch->SetColor(CSwitchColor);
