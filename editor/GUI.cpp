@@ -1,9 +1,7 @@
 #include "editor/GUI.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <exception>
 #include <mutex>
 #include <type_traits>
 
@@ -396,7 +394,7 @@ int32_t TWndGUI::StereoMonoGlyph() const { return static_cast<int32_t>(std::near
 int32_t TWndGUI::ModeGlyph() const { return static_cast<int32_t>(std::nearbyint(Parameter(7))); }
 
 int32_t TWndGUI::SymmetricGlyph() const {
-  // Inverted: the switch up (glyph 0) is symmetric.
+  // Inverted: glyph 0 shows symmetric operation, glyph 1 asymmetric.
   return std::abs(static_cast<int32_t>(std::nearbyint(Parameter(5))) - 1);
 }
 
