@@ -114,15 +114,12 @@ TWndGUI::TWndGUI(TCustomVSTModule* Owner, std::unique_ptr<TWindowBackend> Backen
   ApplyLayout();
   EndLoading();
   // From now on the module pushes its changes here.
-  if (auto* Module = dynamic_cast<TProcessModule*>(FModule)) {
-    FLink = &Module->EditorLink();
-    FLink->Attach(this);
-  }
+  if (auto* Module = dynamic_cast<TProcessModule*>(FModule)) Module->EditorLink().Attach(this);
 }
 
 TWndGUI::~TWndGUI() {
   // The module stops pushing changes (and drops its marks) before anything goes.
-  if (FLink != nullptr) FLink->Detach(this);
+  if (TProcessEditorLink* Link = EditorLink()) Link->Detach(this);
   BeginDestruction();
   // The faces with all their controls first, so that no control is linked to the image list
   // or names the popup menu when those go.
@@ -456,7 +453,7 @@ void TWndGUI::FormShow(TObject*) {
 }
 
 void TWndGUI::Update() {
-  if (FLink != nullptr) Guarded([this] { FLink->ApplyMarked(); });
+  if (TProcessEditorLink* Link = EditorLink()) Guarded([Link] { Link->ApplyMarked(); });
   TForm::Update();
 }
 

@@ -146,7 +146,6 @@ class TWndGUI : public TForm, public TProcessEditorView {
 
   TCustomVSTModule* FModule;
   TVSTModuleWithPrograms* FParameters;
-  TProcessEditorLink* FLink = nullptr;
 };
 
 }  // namespace kvx

@@ -18,7 +18,14 @@ constexpr TUpdateOperation CUpdates[TProcessEditorLink::CParameterCount] = {
 
 }  // namespace
 
+TProcessEditorLink::~TProcessEditorLink() {
+  if (TProcessEditorView* View = FView.load(std::memory_order_acquire)) View->FLink = nullptr;
+}
+
 void TProcessEditorLink::Attach(TProcessEditorView* View) noexcept {
+  if (TProcessEditorView* Old = FView.load(std::memory_order_acquire); Old != nullptr && Old != View)
+    Old->FLink = nullptr;
+  if (View != nullptr) View->FLink = this;
   // The thread is published before the view, so a thread that sees the view sees its thread.
   FThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
   FMarked.store(0, std::memory_order_relaxed);
@@ -27,6 +34,7 @@ void TProcessEditorLink::Attach(TProcessEditorView* View) noexcept {
 
 void TProcessEditorLink::Detach(TProcessEditorView* View) noexcept {
   if (View == nullptr || FView.load(std::memory_order_acquire) != View) return;
+  View->FLink = nullptr;
   FView.store(nullptr, std::memory_order_release);
   FThread.store(std::thread::id(), std::memory_order_relaxed);
   FMarked.store(0, std::memory_order_release);

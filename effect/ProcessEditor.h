@@ -21,11 +21,16 @@
 
 namespace kvx {
 
+class TProcessEditorLink;
+
 // The update operations the module calls when a parameter changed: each reads the module's
 // current value and moves its control only when it shows something else.
 class TProcessEditorView {
  public:
   virtual ~TProcessEditorView() = default;
+  // The link this view is attached to; null once detached or once the module is gone (a window
+  // whose freeing the host deferred may outlive its module).
+  TProcessEditorLink* EditorLink() const { return FLink; }
   virtual void UpdateDrive() = 0;
   virtual void UpdateTone() = 0;
   virtual void UpdateLevel() = 0;
@@ -36,10 +41,20 @@ class TProcessEditorView {
   virtual void UpdateMode() = 0;
   virtual void UpdateInput() = 0;
   virtual void UpdateOutput() = 0;
+
+ private:
+  friend class TProcessEditorLink;
+  TProcessEditorLink* FLink = nullptr;
 };
 
 class TProcessEditorLink {
  public:
+  TProcessEditorLink() = default;
+  // The module goes: a view still attached is told that its link is gone.
+  ~TProcessEditorLink();
+  TProcessEditorLink(const TProcessEditorLink&) = delete;
+  TProcessEditorLink& operator=(const TProcessEditorLink&) = delete;
+
   // The parameters the view shows, one bit each by parameter index.
   static constexpr int32_t CParameterCount = 10;
   static constexpr uint32_t CAllMarks = (1u << CParameterCount) - 1u;

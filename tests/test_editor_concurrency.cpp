@@ -151,6 +151,30 @@ TEST_F(EditorHandOver, MarksAreClearedAtCloseAndIgnoredWithoutAView) {
   EXPECT_EQ(View.Order.size(), 0u);
 }
 
+// A window whose freeing a host deferred past its module's end must not reach the module's link.
+TEST(EditorLink, AViewKnowsItsLinkWhileBothLive) {
+  struct TSilentView : TProcessEditorView {
+    void UpdateDrive() override {}
+    void UpdateTone() override {}
+    void UpdateLevel() override {}
+    void UpdateLED() override {}
+    void UpdateStereoMono() override {}
+    void UpdateSymmetric() override {}
+    void UpdateOversampling() override {}
+    void UpdateMode() override {}
+    void UpdateInput() override {}
+    void UpdateOutput() override {}
+  } First, Second;
+  auto Link = std::make_unique<TProcessEditorLink>();
+  Link->Attach(&First);
+  EXPECT_EQ(First.EditorLink(), Link.get());
+  Link->Attach(&Second);  // a new view replaces the old one
+  EXPECT_EQ(First.EditorLink(), nullptr);
+  EXPECT_EQ(Second.EditorLink(), Link.get());
+  Link.reset();
+  EXPECT_EQ(Second.EditorLink(), nullptr);
+}
+
 // One thread processes audio and automates every parameter; the editor's thread pumps, makes
 // its own changes and opens and closes its view again and again.
 TEST_F(EditorHandOver, AudioThreadAutomationWhileTheEditorPumpsAndCloses) {
