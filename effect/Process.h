@@ -15,6 +15,9 @@
 //   audio thread applies the settings through the filters' own setters at its next block start,
 //   before it reads any coefficient. A suspend bumps FSuspendCount, and the audio thread clears
 //   the chain states at its next block start, so no reset can be overwritten by a running block.
+// - Each handler ends by telling the open editor through FEditorLink (effect/ProcessEditor.h):
+//   on the editor's thread the window updates at once, on any other thread the parameter is only
+//   marked in an atomic set, and the window applies the marks at its next pump.
 // - The oversampled signal lives in small chunks on the audio thread's stack (see
 //   ProcessKernel.h), so there are no work buffers to reallocate: neither a factor change nor a
 //   block-size announcement allocates.
