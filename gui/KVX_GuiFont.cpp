@@ -172,6 +172,12 @@ void TGuiCustomOversampledGDIFont::Downsample(TGuiCustomByteMap& ByteMap) {
   }
 }
 
+namespace {
+// A drawing position far outside any map is as good as one at a bound that leaves room for the
+// text's size, so that no sum of positions overflows.
+int32_t Place(int64_t Position) { return static_cast<int32_t>(std::clamp<int64_t>(Position, -(1 << 30), 1 << 30)); }
+}  // namespace
+
 void TGuiCustomOversampledGDIFont::DrawDownsampled(const TGuiCustomByteMap& Map,
                                                    TGuiCustomPixelMap& PixelMap, TPixel32 Color,
                                                    int32_t X, int32_t Y) {
@@ -233,11 +239,14 @@ void TGuiCustomOversampledGDIFont::TextOut(std::string_view Text, TGuiCustomPixe
     }
     Downsample(*FShadowBuffer);
     if (PixelMap)
-      DrawDownsampled(*FShadowBuffer, *PixelMap, FShadowColor, X + FShadow->OffsetX() - Inset,
-                      Y + FShadow->OffsetY() - Inset);
+      DrawDownsampled(*FShadowBuffer, *PixelMap, FShadowColor,
+                      Place(int64_t{X} + FShadow->OffsetX() - Inset),
+                      Place(int64_t{Y} + FShadow->OffsetY() - Inset));
   }
   Downsample(*FBuffer);
-  if (PixelMap) DrawDownsampled(*FBuffer, *PixelMap, ColorToPixel32(FFont->Color()), X - Inset, Y - Inset);
+  if (PixelMap)
+    DrawDownsampled(*FBuffer, *PixelMap, ColorToPixel32(FFont->Color()), Place(int64_t{X} - Inset),
+                    Place(int64_t{Y} - Inset));
 }
 
 }  // namespace kvx

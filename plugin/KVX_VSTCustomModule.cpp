@@ -40,7 +40,7 @@ intptr_t TCustomVSTModule::DispatchEffect(int32_t Opcode, int32_t Index, intptr_
   // Hosts that neither idle the editor nor deliver its events still call us: every call on the
   // editor's thread pumps it (never from inside a pump or a nested call).
   TTopLevelWindow* Form = EditorForm();
-  if (Form != nullptr && TEditorCallScope::Depth() == 1 && std::this_thread::get_id() == FEditorThread)
+  if (Form != nullptr && TEditorCallScope::Depth() == 1 && std::this_thread::get_id() == EditorThread())
     Form->ProcessMessages();
   return Result;
 }
@@ -391,7 +391,7 @@ intptr_t TCustomVSTModule::HostCallEditGetRect(int32_t, intptr_t, void* ptr, flo
 
 intptr_t TCustomVSTModule::HostCallEditOpen(int32_t, intptr_t, void* ptr, float) {
   if (!Flags().Contains(effFlagsHasEditor) || ptr == nullptr) return 0;
-  FEditorThread = std::this_thread::get_id();
+  FEditorThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
   // A window that is still open is embedded again rather than replaced by a second one.
   std::unique_ptr<TTopLevelWindow> Form = std::move(FEditorFormOwner);
   FEditorForm.store(nullptr, std::memory_order_release);

@@ -134,7 +134,7 @@ class TCustomVSTModule : public TBasicVSTModule {
   void CloseEditor() { SetEditorForm(nullptr); }
 
   // The thread that opened the editor: the only one that touches the window.
-  std::thread::id EditorThread() const { return FEditorThread; }
+  std::thread::id EditorThread() const { return FEditorThread.load(std::memory_order_relaxed); }
 
   // Every dispatcher call runs inside an editor call scope, so that a window the host closes
   // from inside one of our calls into it is freed only once that call has unwound.
@@ -260,7 +260,8 @@ class TCustomVSTModule : public TBasicVSTModule {
   std::atomic<TTopLevelWindow*> FEditorForm{nullptr};
   std::atomic<bool> FEditorNeedUpdate{false};
   ERect FEditorRect{};
-  std::thread::id FEditorThread;
+  // Written at effEditOpen, read by calls from any thread.
+  std::atomic<std::thread::id> FEditorThread{};
 };
 
 }  // namespace kvx

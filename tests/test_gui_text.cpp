@@ -533,13 +533,18 @@ TEST(OversampledFont, ChangesNotifyAndShadowSetsColourAndSaturation) {
   }
 }
 
-TEST(OversampledFont, EmptyTextDrawsNothing) {
+TEST(OversampledFont, EmptyOrFarAwayTextDrawsNothing) {
   TGuiOversampledGDIFont Font;
   SetUp16x(Font, -9);
   EXPECT_EQ(Font.TextExtent("").cx, 0);
   TBlackMap Map(10, 10);
   Font.TextOut("", &Map, 0, 0);
   Font.TextOut("x", nullptr, 0, 0);
+  // Positions and offsets at the ends of the integers: off the map, and no overflowing sums.
+  Font.Shadow().SetVisible(true);
+  Font.Shadow().SetOffset(TPoint{INT32_MAX, INT32_MIN});
+  Font.TextOut("x", &Map, INT32_MAX, INT32_MAX);
+  Font.TextOut("x", &Map, INT32_MIN, 0);
   for (int32_t Y = 0; Y < 10; ++Y)
     for (int32_t X = 0; X < 10; ++X) ASSERT_EQ(Map.Pixel(X, Y), (TPixel32{0, 0, 0, 255}));
 }
