@@ -68,9 +68,10 @@ TVSTModuleConfiguration MakeConfiguration() {
   c.VersionMinor = 7;
   c.PlugCategory = vpcEffect;
   // Only what the effect does: an insert or a send with two inputs and two outputs, the host's
-  // bypass, and the vendor extension. No MIDI, no offline or non-real-time processing, no other
+  // bypass, an editor that keeps to the host's window rules, and the vendor extension. No MIDI, no offline or non-real-time processing, no other
   // channel layout: a host that is told so adds MIDI ports and layouts the effect never uses.
-  c.CanDos = TVstCanDos{vcdPlugAsChannelInsert, vcdPlugAsSend, vcd2in2out, vcdBypass, vcdCockosExtension};
+  c.CanDos = TVstCanDos{vcdPlugAsChannelInsert, vcdPlugAsSend,           vcd2in2out,
+                        vcdBypass,              vcdConformsToWindowRules, vcdCockosExtension};
   c.SampleRate = 44100.0f;
   c.IORatio = 1.0f;
   c.UniqueID = std::string("37t\0", 4);
@@ -119,9 +120,12 @@ const TVSTModuleConfiguration& ProcessModuleConfiguration() {
   return Configuration;
 }
 
-TProcessModule::TProcessModule() : TVSTModule("TProcessModule", &ProcessModuleConfiguration()) {}
+TProcessModule::TProcessModule(TEditorFormClass EditorClass)
+    : TVSTModule("TProcessModule", &ProcessModuleConfiguration()), FEditorClass(EditorClass) {}
 
 TProcessModule::~TProcessModule() {
+  // The window reads this module while it lives: it goes before any of the effect's state.
+  CloseEditor();
   // A module freed without effClose still frees its filters in the documented order.
   VSTModuleClose(this);
 }
@@ -162,7 +166,7 @@ void TProcessModule::VSTModuleCreate(TBasicVSTModule*) {
   FWantFilterRate.store(44100.0f, relaxed);
   FWantFactor.store(1, relaxed);
   SetFlags(Flags() | effFlagsHasEditor);
-  // The editor window class is set here once the editor exists.
+  SetEditorFormClass(FEditorClass);
   const int32_t factor = FOSFactor.load(relaxed);
   for (int32_t i = 0; i < CParameterCount; ++i)
     SetParameter(i, i == 6 ? static_cast<float>(factor) : CDefaultValues[static_cast<size_t>(i)]);
@@ -223,6 +227,7 @@ void TProcessModule::PublishSettings() { FSettingsVersion.fetch_add(1, std::memo
 void TProcessModule::ParamDriveChange(TBasicVSTModule*, const int32_t, float& Value) {
   CalculateTrim(Value);
   CalculateDriveGain(Value);
+  EditorUpdate(0);
 }
 
 void TProcessModule::ParamToneChange(TBasicVSTModule*, const int32_t, float& Value) {
@@ -230,15 +235,18 @@ void TProcessModule::ParamToneChange(TBasicVSTModule*, const int32_t, float& Val
   FWantToneGain.store(v > 0 ? v * 11.42 / 15 : v * 13.35 / 15, relaxed);
   FWantToneBandWidth.store(v * 0.1 / 15 + 3.6, relaxed);
   PublishSettings();
+  EditorUpdate(1);
 }
 
 void TProcessModule::ParamLevelChange(TBasicVSTModule*, const int32_t, float& Value) {
   const double x = static_cast<double>(Value) / 21.5443;
   FEffectMix.store(std::nearbyint(x * x * x * 0.01 * 10000) * 0.0001, relaxed);
+  EditorUpdate(2);
 }
 
 void TProcessModule::ParamBypassChange(TBasicVSTModule*, const int32_t, float& Value) {
   FBypass.store(Value > 0.5f, relaxed);
+  EditorUpdate(3);
   ChooseProcessRoutines();
 }
 
@@ -254,15 +262,18 @@ void TProcessModule::ChooseProcessRoutines() {
 
 void TProcessModule::ParamStereoChange(TBasicVSTModule*, const int32_t, float& Value) {
   FStereo.store(Value > 0.5f, relaxed);
+  EditorUpdate(4);
 }
 
 void TProcessModule::ParamSymmetricChange(TBasicVSTModule*, const int32_t, float& Value) {
   FSymmetric.store(Value > 0.5f, relaxed);
+  EditorUpdate(5);
 }
 
 void TProcessModule::ParamOversamplingChange(TBasicVSTModule*, const int32_t, float& Value) {
   if (Value > 1 && Value < 16) Value = 8;
   ApplyOSFactor(static_cast<int32_t>(std::nearbyint(Value)));
+  EditorUpdate(6);
 }
 
 void TProcessModule::ApplyOSFactor(int32_t Factor) {
@@ -290,14 +301,17 @@ void TProcessModule::ParamModeChange(TBasicVSTModule*, const int32_t, float& Val
   PublishSettings();
   CTrim.store(mode ? 0.59 : 0.45, relaxed);
   CalculateTrim(GetParameter(0));
+  EditorUpdate(7);
 }
 
 void TProcessModule::ParamInputChange(TBasicVSTModule*, const int32_t, float& Value) {
   FInputGain.store(DecibelToAmplitude(static_cast<double>(Value) / 10), relaxed);
+  EditorUpdate(8);
 }
 
 void TProcessModule::ParamOutputChange(TBasicVSTModule*, const int32_t, float& Value) {
   FOutputGain.store(DecibelToAmplitude(static_cast<double>(Value) / 10), relaxed);
+  EditorUpdate(9);
 }
 
 // ---- host notifications ---------------------------------------------------------------------

@@ -18,6 +18,9 @@
 // - When the smoothing coefficient or the drive differs from the one the states were computed
 //   with, the audio thread rescales those states at its block start (see CarryStatesOver); a new
 //   rate starts the high-pass and tone filters from rest, as it does the resamplers.
+// - Each handler ends by telling the open editor through FEditorLink (effect/ProcessEditor.h):
+//   on the editor's thread the window updates at once, on any other thread the parameter is only
+//   marked in an atomic set, and the window applies the marks at its next pump.
 // - The oversampled signal lives in small chunks on the audio thread's stack (see
 //   ProcessKernel.h), so there are no work buffers to reallocate: neither a factor change nor a
 //   block-size announcement allocates.
@@ -31,6 +34,7 @@
 #include "dsp/KVX_DspFilterBasics.h"
 #include "dsp/KVX_DspFilterButterworth.h"
 #include "dsp/KVX_DspUpDownsampling.h"
+#include "effect/ProcessEditor.h"
 #include "effect/ProcessKernel.h"
 #include "plugin/KVX_VSTModule.h"
 
@@ -46,8 +50,14 @@ class TProcessModule : public TVSTModule {
   // block size changes nothing but the piece length.
   static constexpr int32_t CMaxPieceFrames = 1 << 16;
 
-  TProcessModule();
+  // EditorClass builds the editor window; the create handler makes it the module's
+  // EditorFormClass. The effect does not know its editor: whoever ties the plug-in together
+  // passes it (without one, effEditOpen opens nothing).
+  explicit TProcessModule(TEditorFormClass EditorClass = nullptr);
   ~TProcessModule() override;
+
+  // The open editor's view of the module, fed by the parameter handlers from any thread.
+  TProcessEditorLink& EditorLink() { return FEditorLink; }
 
   // Sets the ten parameters, in index order, to their defaults through the parameter setter, so
   // that every handler runs.
@@ -134,6 +144,8 @@ class TProcessModule : public TVSTModule {
   void StorePiece(const TOverdrivePiece& P);
   void CarryStatesOver(TOverdrivePiece& P);
   void PublishSettings();
+  // Last step of a parameter handler: the open editor shows the change.
+  void EditorUpdate(int32_t Index) { FEditorLink.Update(Index); }
 
   std::atomic<double> FInputGain{1.0};
   std::atomic<double> FOutputGain{1.0};
@@ -177,6 +189,9 @@ class TProcessModule : public TVSTModule {
   // thread).
   double FStatesLPF = 0;
   double FStatesDrive = 100;
+
+  TEditorFormClass FEditorClass = nullptr;
+  TProcessEditorLink FEditorLink;
 };
 
 // The stored configuration of TProcessModule.

@@ -289,13 +289,14 @@ TEST_F(HostCli, InfoShowsOurPluginAsAHostSeesIt) {
         "Unique ID      '37t\\0' = 0x33377400 = 859272192", "Category       1 (Effect)",
         "Flags          0x1019 HasEditor CanMono CanReplacing CanDoubleReplacing", "Inputs         2",
         "Outputs        2", "Latency        0 samples", "Programs       1, current 0", "Parameters     10",
-        "  hasCockosExtensions    0xFFFFFFFFBEEF0000"})
+        "  hasCockosExtensions    0xFFFFFFFFBEEF0000", "Editor font    Lucida Console: DejaVu Sans Mono"})
     EXPECT_TRUE(HasLine(r.Stdout, line)) << line << "\n" << r.Stdout;
   // What the effect does answers 1, the rest -1: no MIDI, no other layout, no offline processing.
   struct TCanDo {
     const char* Text;
     const char* Answer;
   } cando[] = {{"plugAsChannelInsert", "1"}, {"plugAsSend", "1"}, {"2in2out", "1"},  {"bypass", "1"},
+               {"conformsToWindowRules", "1"},
                {"receiveVstEvents", "-1"},   {"sendVstMidiEvent", "-1"}, {"offline", "-1"}, {"8in8out", "-1"},
                {"noRealTime", "-1"},         {"ChainPluginAPI", "-1"}};
   for (const TCanDo& c : cando) {

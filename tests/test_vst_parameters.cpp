@@ -388,7 +388,8 @@ TEST(ProcessModuleDeclaration, TableAndDefaults) {
   EXPECT_EQ(m->ParameterCategories()[0].ParametersInCategory(), 0);
   EXPECT_EQ(m->ProcessPrecisition(), pp64);
   EXPECT_EQ(m->PlugCategory(), vpcEffect);
-  EXPECT_EQ(m->CanDos(), (TVstCanDos{vcdPlugAsChannelInsert, vcdPlugAsSend, vcd2in2out, vcdBypass, vcdCockosExtension}));
+  EXPECT_EQ(m->CanDos(), (TVstCanDos{vcdPlugAsChannelInsert, vcdPlugAsSend, vcd2in2out, vcdBypass, vcdConformsToWindowRules,
+                                     vcdCockosExtension}));
   EXPECT_EQ(m->Version(), "0.7");
   EXPECT_EQ(m->SampleRate(), 44100.0f);
   EXPECT_TRUE(m->Flags().Contains(effFlagsHasEditor));

@@ -163,7 +163,8 @@ TEST_F(PluginTest, NamesAndParameterTexts) {
 
 TEST_F(PluginTest, CanDoAnswers) {
   // What the effect does answers 1; every other text of the table answers -1 ("cannot").
-  const std::set<std::string> Does = {"plugAsChannelInsert", "plugAsSend", "2in2out", "bypass"};
+  const std::set<std::string> Does = {"plugAsChannelInsert", "plugAsSend", "2in2out", "bypass",
+                                      "conformsToWindowRules"};
   for (const char* Text : CVstCanDoTexts) {
     const intptr_t Expected = std::strcmp(Text, "hasCockosExtensions") == 0
                                   ? static_cast<intptr_t>(static_cast<int32_t>(0xBEEF0000u))
@@ -250,17 +251,17 @@ TEST_F(PluginTest, ProgramName) {
   EXPECT_EQ(Host.Count(amUpdateDisplay), 0);
 }
 
-TEST_F(PluginTest, EditorHostingWithoutEditorClass) {
-  // The flag is declared, but no window class exists yet: no window is opened.
+TEST_F(PluginTest, EditorSizeIsStatedBeforeOpening) {
+  // Hosts that size their window first see the whole face; without a parent nothing opens.
   ERect* Rect = nullptr;
-  EXPECT_EQ(Dispatch(Effect, effEditGetRect, 0, 0, &Rect), 0);
+  EXPECT_EQ(Dispatch(Effect, effEditGetRect, 0, 0, &Rect), 1);
   ASSERT_NE(Rect, nullptr);
-  EXPECT_EQ(Rect->bottom, 32);
-  EXPECT_EQ(Rect->right, 64);
-  int Parent = 0;
-  EXPECT_EQ(Dispatch(Effect, effEditOpen, 0, 0, &Parent), 0);
+  EXPECT_EQ(Rect->bottom, 353);
+  EXPECT_EQ(Rect->right, 254);
+  EXPECT_EQ(Dispatch(Effect, effEditOpen, 0, 0, nullptr), 0);
   EXPECT_EQ(Dispatch(Effect, effEditClose), 0);
   EXPECT_EQ(Dispatch(Effect, effEditIdle), 0);
+  EXPECT_EQ(Dispatch(Effect, effCanDo, 0, 0, const_cast<char*>("conformsToWindowRules")), 1);
 }
 
 TEST_F(PluginTest, BadInputAnswersSafely) {

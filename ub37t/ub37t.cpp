@@ -1,14 +1,13 @@
 // The plug-in's entry: a host calls VSTPluginMain (or main, the same function) with its
 // callback and receives the effect record of a new overdrive module, or null.
-#include "effect/Process.h"
 #include "platform/KVX_X11Backend.h"
-#include "plugin/KVX_VSTModule.h"
+#include "ub37t/KVX_Ub37t.h"
 
 extern "C" __attribute__((visibility("default"))) kvx::PVSTEffect VSTPluginMain(
     kvx::TAudioMasterCallbackFunc AudioMaster) {
   // Linux hosts hand the editor an X11 window: its forms live on X from the first one on.
   kvx::UseX11WindowBackend();
-  return kvx::InstantiateModule(AudioMaster, &kvx::ModuleClass<kvx::TProcessModule>);
+  return kvx::InstantiateModule(AudioMaster, &kvx::Ub37tModuleClass);
 }
 
 // Older hosts look for the entry under the name main; it is the same function.
