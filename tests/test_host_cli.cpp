@@ -18,7 +18,7 @@ namespace {
 
 const std::string CHost = KVX_BUILD_DIR "/vsthost";
 const std::string CPlugins = KVX_TESTPLUGIN_DIR;
-const std::string CGain = CPlugins + "/gain.so";
+const std::string CGain = CPlugins + "/gain" KVX_MODULE_SUFFIX;
 
 test::TChildResult Host(std::vector<std::string> Arguments) {
   Arguments.insert(Arguments.begin(), CHost);
@@ -99,7 +99,7 @@ TEST_F(HostCli, MistakesGiveOneLineAndNoOutput) {
   } cases[] = {
       {{"render", Path("none.so"), "-o", Path("out.wav")}, "no such file"},
       {{"render", Path("text.wav"), "-o", Path("out.wav")}, "not a loadable shared library"},
-      {{"render", CPlugins + "/not_vst.so", "-o", Path("out.wav")}, "not a VST 2.4 plug-in"},
+      {{"render", CPlugins + "/not_vst" KVX_MODULE_SUFFIX, "-o", Path("out.wav")}, "not a VST 2.4 plug-in"},
       {{"render", CGain, "-i", Path("text.wav"), "-o", Path("out.wav")}, "not an audio file"},
       {{"render", CGain, "-i", Path("none.wav"), "-o", Path("out.wav")}, "no such file"},
       {{"render", CGain, "-o", Path("out.wav"), "--set", "Drive=80"}, "unknown parameter 'Drive' (parameters: Gain, Mix, Mode)"},
@@ -114,7 +114,7 @@ TEST_F(HostCli, MistakesGiveOneLineAndNoOutput) {
       {{"render", CGain, "-o", Path("out.wav"), "--bogus"}, "no option '--bogus'"},
       {{"frobnicate"}, "unknown command"},
       {{}, "no command given"},
-      {{"info", CPlugins + "/not_vst.so"}, "not a VST 2.4 plug-in"},
+      {{"info", CPlugins + "/not_vst" KVX_MODULE_SUFFIX}, "not a VST 2.4 plug-in"},
       {{"bench", CGain, "--set", "Nope=1"}, "unknown parameter"},
   };
   for (const TCase& c : cases) {
@@ -169,7 +169,7 @@ TEST_F(HostCli, ValidatePassesGoodAndCatchesEachBrokenPlugin) {
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Plugin);
-    const auto r = Host({"validate", CPlugins + "/" + c.Plugin + ".so"});
+    const auto r = Host({"validate", CPlugins + "/" + c.Plugin + KVX_MODULE_SUFFIX});
     EXPECT_EQ(r.ExitCode, 1) << r.Stdout << r.Stderr;
     bool found = false;
     for (const std::string& line : SplitLines(r.Stdout))
@@ -180,7 +180,7 @@ TEST_F(HostCli, ValidatePassesGoodAndCatchesEachBrokenPlugin) {
     EXPECT_TRUE(found) << r.Stdout;
     EXPECT_TRUE(HasLine(r.Stdout, "PASS  load and open")) << r.Stdout;
   }
-  const auto crash = Host({"validate", CPlugins + "/null_crash.so"});
+  const auto crash = Host({"validate", CPlugins + "/null_crash" KVX_MODULE_SUFFIX});
   EXPECT_NE(crash.Stdout.find("crashed"), std::string::npos) << crash.Stdout;
 
   const auto missing = Host({"validate", Path("none.so")});
@@ -191,7 +191,7 @@ TEST_F(HostCli, ValidatePassesGoodAndCatchesEachBrokenPlugin) {
 
 // Our plug-in as a new user meets it after the README's main command.
 TEST_F(HostCli, InfoShowsOurPluginAsAHostSeesIt) {
-  const auto r = Host({"info", KVX_BUILD_DIR "/ub37t.so"});
+  const auto r = Host({"info", KVX_BUILD_DIR "/ub37t" KVX_MODULE_SUFFIX});
   ASSERT_EQ(r.ExitCode, 0) << r.Stderr;
   for (const char* line :
        {"Magic          'VstP'", "Effect name    KVX ub37t v0.7", "Vendor         KVX", "Product        KVX ub37t v0.7",
@@ -217,7 +217,7 @@ TEST_F(HostCli, InfoShowsOurPluginAsAHostSeesIt) {
 
 // Our plug-in passes every check of the validator.
 TEST_F(HostCli, ValidatePassesOurPlugin) {
-  const auto r = Host({"validate", KVX_BUILD_DIR "/ub37t.so"});
+  const auto r = Host({"validate", KVX_BUILD_DIR "/ub37t" KVX_MODULE_SUFFIX});
   EXPECT_EQ(r.ExitCode, 0) << r.Stdout << r.Stderr;
   EXPECT_FALSE(HasLine(r.Stdout, "FAIL")) << r.Stdout;
   EXPECT_TRUE(HasLine(r.Stdout, "all checks passed")) << r.Stdout;
@@ -229,7 +229,7 @@ TEST_F(HostCli, ValidatePassesOurPlugin) {
 // The README's setting in displayed units and as raw host values renders the same file through
 // our plug-in.
 TEST_F(HostCli, RenderOurPluginDisplayedEqualsRaw) {
-  const std::string plugin = KVX_BUILD_DIR "/ub37t.so";
+  const std::string plugin = KVX_BUILD_DIR "/ub37t" KVX_MODULE_SUFFIX;
   const auto a = Host({"render", plugin, "-o", Path("a.wav"), "--set", "Drive=80", "--set", "Oversampling=8"});
   ASSERT_EQ(a.ExitCode, 0) << a.Stderr;
   EXPECT_TRUE(HasLine(a.Stdout, "Setting    Drive          80 % (host value 0.8)")) << a.Stdout;

@@ -12,7 +12,7 @@ using namespace kvx;
 
 namespace {
 
-const std::string CGain = KVX_TESTPLUGIN_DIR "/gain.so";
+const std::string CGain = KVX_TESTPLUGIN_DIR "/gain" KVX_MODULE_SUFFIX;
 
 std::string LoadError(const std::string& File) {
   try {
@@ -32,7 +32,7 @@ TEST(HostPlugin, LoadErrorsAreOneClearLine) {
     std::string File, Reason;
   } cases[] = {{"/nonexistent/plugin.so", "no such file"},
                {text, "not a loadable shared library"},
-               {KVX_TESTPLUGIN_DIR "/not_vst.so", "not a VST 2.4 plug-in"},
+               {KVX_TESTPLUGIN_DIR "/not_vst" KVX_MODULE_SUFFIX, "not a VST 2.4 plug-in"},
                {KVX_TESTPLUGIN_DIR, "folder"}};
   for (const TCase& c : cases) {
     const std::string message = LoadError(c.File);

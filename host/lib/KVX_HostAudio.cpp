@@ -1,15 +1,13 @@
 #include "host/lib/KVX_HostAudio.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+
+#include "host/lib/KVX_HostSystem.h"
 
 #ifdef KVX_HAVE_SNDFILE
 #include <sndfile.h>
@@ -102,19 +100,15 @@ void WriteAudioFile(const std::string& FileName, const TAudioData& Data) {
   hidden.insert(0, 1, '.');
   hidden.append(".XXXXXX");
   std::string temp = (folder / hidden).string();
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) throw EStreamError("cannot write '" + FileName + "': " + std::strerror(errno));
-  // mkstemp creates the file private; give it the permissions a plain create would.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
+  std::string reason;
+  const int fd = CreateUniqueFile(temp, reason);
+  if (fd < 0) throw EStreamError("cannot write '" + FileName + "': " + reason);
 
   bool ok = false;
-  std::string reason;
   SNDFILE* file = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
   if (!file) {
     reason = sf_strerror(nullptr);
-    close(fd);
+    CloseFileDescriptor(fd);
   } else {
     // Integer formats clip instead of wrapping around.
     sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
@@ -138,10 +132,7 @@ void WriteAudioFile(const std::string& FileName, const TAudioData& Data) {
       ok = false;
     }
   }
-  if (ok && std::rename(temp.c_str(), FileName.c_str()) != 0) {
-    reason = std::strerror(errno);
-    ok = false;
-  }
+  if (ok && !RenameReplacing(temp, FileName, reason)) ok = false;
   if (!ok) {
     std::remove(temp.c_str());
     throw EStreamError("cannot write '" + FileName + "': " + reason);
