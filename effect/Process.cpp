@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/KVX_System.h"
+
 namespace kvx {
 
 namespace {
@@ -158,7 +160,7 @@ void TProcessModule::VSTModuleCreate(TBasicVSTModule*) {
   FWantToneBandWidth.store(3.6, relaxed);
   FWantFilterRate.store(44100.0f, relaxed);
   FWantFactor.store(1, relaxed);
-  SetFlags(Flags() | effFlagsHasEditor);
+  if (NativeEditorAvailable()) SetFlags(Flags() | effFlagsHasEditor);
   // The editor window class is set here once the editor exists.
   const int32_t factor = FOSFactor.load(relaxed);
   for (int32_t i = 0; i < CParameterCount; ++i)

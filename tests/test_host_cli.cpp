@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "host/lib/KVX_HostAudio.h"
+#include "platform/KVX_System.h"
 #include "support/KVX_ChildProcess.h"
 
 using namespace kvx;
@@ -197,7 +198,9 @@ TEST_F(HostCli, InfoShowsOurPluginAsAHostSeesIt) {
        {"Magic          'VstP'", "Effect name    KVX ub37t v0.7", "Vendor         KVX", "Product        KVX ub37t v0.7",
         "Version        700 (vendor version 700)", "VST version    2400",
         "Unique ID      '37t\\0' = 0x33377400 = 859272192", "Category       1 (Effect)",
-        "Flags          0x1019 HasEditor CanMono CanReplacing CanDoubleReplacing", "Inputs         2",
+        NativeEditorAvailable() ? "Flags          0x1019 HasEditor CanMono CanReplacing CanDoubleReplacing"
+                                : "Flags          0x1018 CanMono CanReplacing CanDoubleReplacing",
+        "Inputs         2",
         "Outputs        2", "Latency        0 samples", "Programs       1, current 0", "Parameters     10",
         "  hasCockosExtensions    0xFFFFFFFFBEEF0000"})
     EXPECT_TRUE(HasLine(r.Stdout, line)) << line << "\n" << r.Stdout;

@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 
+#include "platform/KVX_System.h"
 #include "support/KVX_TestHost.h"
 
 using namespace kvx;
@@ -54,7 +55,8 @@ TEST_F(PluginTest, RecordAsAHostReadsIt) {
   EXPECT_EQ(Effect->numPrograms, 1);
   EXPECT_EQ(Effect->numInputs, 2);
   EXPECT_EQ(Effect->numOutputs, 2);
-  EXPECT_EQ(Effect->EffectFlags, 0x1019);
+  // HasEditor where the platform can show it, CanMono, CanReplacing, CanDoubleReplacing.
+  EXPECT_EQ(Effect->EffectFlags, NativeEditorAvailable() ? 0x1019 : 0x1018);
   EXPECT_EQ(static_cast<uint32_t>(Effect->UniqueID), 0x33377400u);
   EXPECT_EQ(Effect->Version, 700);
   EXPECT_EQ(Effect->IORatio, 1.0f);
