@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite: a Release build, the same suite under AddressSanitizer + UBSan, the
-# concurrency suites under ThreadSanitizer, and a bounded run of every fuzzer.
+# concurrency suites under ThreadSanitizer, a bounded run of every fuzzer, and the Windows build
+# under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/deps.sh
@@ -35,4 +36,7 @@ if ls tests/fuzz/fuzz_*.cpp >/dev/null 2>&1; then
   cmake --build build-fuzz -j "$jobs"
   tools/fuzz.sh build-fuzz "${KVX_FUZZ_SECONDS:-60}"
 fi
+
+echo "== Windows (mingw-w64, Wine)"
+tools/windows.sh
 echo "== all suites passed"

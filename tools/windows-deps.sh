@@ -49,12 +49,12 @@ fetch() {
   local pkg=$1
   mkdir -p "$srcdir"
   local dir
-  dir=$(find "$srcdir" -maxdepth 1 -type d -name "$pkg-*" | head -n1)
+  dir=$(find "$srcdir" -maxdepth 1 -type d -name "$pkg-[0-9]*" | head -n1)
   if [ -z "$dir" ]; then
     ensure_deb_src
     (cd "$srcdir" && apt-get source -qq "$pkg" >/dev/null 2>&1) ||
       (cd "$srcdir" && apt-get source "$pkg")
-    dir=$(find "$srcdir" -maxdepth 1 -type d -name "$pkg-*" | head -n1)
+    dir=$(find "$srcdir" -maxdepth 1 -type d -name "$pkg-[0-9]*" | head -n1)
   fi
   echo "$dir"
 }
@@ -83,13 +83,43 @@ if [ ! -f "$prefix/lib/libbenchmark.a" ]; then
     -DBENCHMARK_ENABLE_GTEST_TESTS=OFF -DBENCHMARK_ENABLE_WERROR=OFF -DBENCHMARK_ENABLE_LTO=OFF
 fi
 
-# libsndfile without its codec libraries (FLAC, Ogg, Vorbis, Opus, MPEG), which Debian ships for
-# Windows in no package: every uncompressed and built-in format (WAV, AIFF, AU, CAF, W64, RF64,
-# ...) remains.
+# The codecs libsndfile reads and writes FLAC, Ogg Vorbis and Opus with. MPEG stays out.
+if [ ! -f "$prefix/lib/libogg.a" ]; then
+  echo "cross-building libogg"
+  src=$(fetch libogg)
+  cross_cmake "$src" "$srcdir/libogg-build" -DBUILD_TESTING=OFF -DINSTALL_DOCS=OFF
+fi
+if [ ! -f "$prefix/lib/libvorbis.a" ]; then
+  echo "cross-building libvorbis"
+  src=$(fetch libvorbis)
+  cross_cmake "$src" "$srcdir/libvorbis-build" -DCMAKE_PREFIX_PATH="$prefix"
+fi
+if [ ! -f "$prefix/lib/libopus.a" ]; then
+  echo "cross-building opus"
+  src=$(fetch opus)
+  # Its release carries an incomplete CMake build: configure it the autotools way. The stack
+  # protector and _FORTIFY_SOURCE would need libssp at every link.
+  mkdir -p "$srcdir/opus-build"
+  (cd "$srcdir/opus-build" &&
+    "$src/configure" --host=x86_64-w64-mingw32 CC=x86_64-w64-mingw32-gcc-posix CFLAGS="-O2 -D_FORTIFY_SOURCE=0" \
+      --prefix="$prefix" \
+      --disable-shared --enable-static --disable-extra-programs --disable-doc --disable-stack-protector \
+      >/dev/null &&
+    make -j "$jobs" >/dev/null && make install >/dev/null)
+fi
+if [ ! -f "$prefix/lib/libFLAC.a" ]; then
+  echo "cross-building FLAC"
+  src=$(fetch flac)
+  cross_cmake "$src" "$srcdir/flac-build" -DCMAKE_PREFIX_PATH="$prefix" -DBUILD_PROGRAMS=OFF \
+    -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF -DBUILD_DOCS=OFF -DINSTALL_MANPAGES=OFF -DBUILD_CXXLIBS=OFF \
+    -DWITH_OGG=ON -DWITH_STACK_PROTECTOR=OFF
+fi
+
+# libsndfile with those codecs, linked statically like everything else.
 if [ ! -f "$prefix/lib/libsndfile.a" ]; then
   echo "cross-building libsndfile"
   src=$(fetch libsndfile)
-  cross_cmake "$src" "$srcdir/libsndfile-build" -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF \
-    -DBUILD_TESTING=OFF -DENABLE_EXTERNAL_LIBS=OFF -DENABLE_MPEG=OFF -DENABLE_CPACK=OFF \
-    -DINSTALL_MANPAGES=OFF -DENABLE_PACKAGE_CONFIG=ON -DBUILD_REGTEST=OFF
+  cross_cmake "$src" "$srcdir/libsndfile-build" -DCMAKE_PREFIX_PATH="$prefix" -DBUILD_PROGRAMS=OFF \
+    -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF -DENABLE_EXTERNAL_LIBS=ON -DENABLE_MPEG=OFF -DENABLE_CPACK=OFF \
+    -DINSTALL_MANPAGES=OFF -DENABLE_PACKAGE_CONFIG=ON -DBUILD_REGTEST=OFF -DCMAKE_C_FLAGS=-DFLAC__NO_DLL
 fi

@@ -11,6 +11,13 @@ jobs=$(nproc)
 
 tools/windows-deps.sh "$build"
 
+# The Linux host and plug-in, whose renders the Windows ones must equal byte for byte.
+tools/deps.sh
+if [ ! -f build/build.ninja ]; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build build -j "$jobs" --target ub37t vsthost
+
 # Debian's wine64 keeps its loader and server out of PATH.
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver64

@@ -1,18 +1,38 @@
-// What the plug-in library does when it goes away. It needs a process of its own that ends: a
-// forked child, so this suite is Linux's.
+// The plug-in library as the Linux loader sees it: what it exports, and what it does when it goes
+// away (in a forked child that ends). The Windows build checks its DLL with objdump instead.
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
 
 #include "support/KVX_TestHost.h"
 
 using namespace kvx;
 using namespace kvx::test;
+
+namespace {
+const std::string CPluginPath = KVX_BUILD_DIR "/ub37t" KVX_MODULE_SUFFIX;
+}  // namespace
+
+TEST(PluginEntry, ExportsOnlyTheEntry) {
+  FILE* Pipe = popen(("nm -D --defined-only " + CPluginPath + " 2>/dev/null").c_str(), "r");
+  ASSERT_NE(Pipe, nullptr);
+  std::set<std::string> Symbols;
+  char Line[512];
+  while (std::fgets(Line, sizeof(Line), Pipe) != nullptr) {
+    std::string s(Line);
+    while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
+    Symbols.insert(s.substr(s.rfind(' ') + 1));
+  }
+  ASSERT_EQ(pclose(Pipe), 0);
+  EXPECT_EQ(Symbols, (std::set<std::string>{"VSTPluginMain", "main"}));
+}
 
 namespace {
 int GProbeDestroyed = 0;
