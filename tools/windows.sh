@@ -48,7 +48,21 @@ status=0
 ctest --test-dir "$build" --output-on-failure -j "$jobs" || status=$?
 
 if [ "${1:-}" = "--bench" ]; then
-  (cd "$build" && "$wine" bench/bench_overdrive.exe --benchmark_min_time=0.2)
+  # The same benchmark of the plug-in built for each system, one after the other in one run.
+  cmake --build build -j "$jobs" --target bench_overdrive
+  linux_csv=$(build/bench/bench_overdrive --benchmark_format=csv --benchmark_min_time=0.3 2>/dev/null)
+  wine_csv=$(cd "$build" && "$wine" bench/bench_overdrive.exe --benchmark_format=csv --benchmark_min_time=0.3 2>/dev/null | tr -d '\r')
+  echo "== overdrive: real-time factor (seconds of audio per second of CPU), 44.1 kHz, 512-frame blocks"
+  awk -F, '
+    FNR == 1 { for (i = 1; i <= NF; ++i) if ($i == "\"rt\"") col = i; next }
+    NR == FNR { linux[$1] = $col; order[++n] = $1; next }
+    { wine[$1] = $col }
+    function shown(v) { return v == "" ? "failed" : sprintf("%.1f", v) }
+    END {
+      printf "%-42s %12s %12s\n", "benchmark", "Linux", "Wine"
+      for (i = 1; i <= n; ++i) { name = order[i]; gsub(/"/, "", name)
+        printf "%-42s %12s %12s\n", name, shown(linux[order[i]]), shown(wine[order[i]]) }
+    }' <(printf '%s\n' "$linux_csv") <(printf '%s\n' "$wine_csv")
 fi
 "$wineserver" -k || true
 exit $status

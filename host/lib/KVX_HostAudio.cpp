@@ -101,7 +101,7 @@ void WriteAudioFile(const std::string& FileName, const TAudioData& Data) {
   hidden.append(".XXXXXX");
   std::string temp = (folder / hidden).string();
   std::string reason;
-  const int fd = CreateUniqueFile(temp, reason);
+  const int fd = CreateUniqueFile(temp, FileName, reason);
   if (fd < 0) throw EStreamError("cannot write '" + FileName + "': " + reason);
 
   bool ok = false;

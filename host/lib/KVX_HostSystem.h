@@ -16,9 +16,10 @@ void* PluginLibrarySymbol(void* Library, const char* Name);
 void UnloadPluginLibrary(void* Library);
 
 // Creates a new, empty file whose name is Path with its last six characters (XXXXXX) replaced,
-// with the permissions a plain create would give, and answers a descriptor open for writing
-// (Path then holds the name), or -1 with the reason in Reason.
-int CreateUniqueFile(std::string& Path, std::string& Reason);
+// with the permissions of the file Like if that exists (the file it is to replace), else those
+// a plain create would give, and answers a descriptor open for writing (Path then holds the
+// name), or -1 with the reason in Reason.
+int CreateUniqueFile(std::string& Path, const std::string& Like, std::string& Reason);
 void CloseFileDescriptor(int Descriptor);
 // Puts the file From in the place of To, replacing what is there in one step.
 bool RenameReplacing(const std::string& From, const std::string& To, std::string& Reason);

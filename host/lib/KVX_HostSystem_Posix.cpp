@@ -48,16 +48,22 @@ void* PluginLibrarySymbol(void* Library, const char* Name) { return dlsym(Librar
 
 void UnloadPluginLibrary(void* Library) { dlclose(Library); }
 
-int CreateUniqueFile(std::string& Path, std::string& Reason) {
+int CreateUniqueFile(std::string& Path, const std::string& Like, std::string& Reason) {
   const int fd = mkstemp(Path.data());
   if (fd < 0) {
     Reason = std::strerror(errno);
     return -1;
   }
-  // mkstemp creates the file private; give it the permissions a plain create would.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
+  // mkstemp creates the file private: the file it replaces lends its mode, a new one gets the
+  // permissions a plain create would.
+  struct stat existing {};
+  if (!Like.empty() && stat(Like.c_str(), &existing) == 0) {
+    fchmod(fd, existing.st_mode & 07777);
+  } else {
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+  }
   return fd;
 }
 

@@ -78,7 +78,9 @@ void* PluginLibrarySymbol(void* Library, const char* Name) {
 
 void UnloadPluginLibrary(void* Library) { FreeLibrary(static_cast<HMODULE>(Library)); }
 
-int CreateUniqueFile(std::string& Path, std::string& Reason) {
+// The new file takes the permissions of its folder, as every new file on Windows does; Like has
+// no mode to lend.
+int CreateUniqueFile(std::string& Path, const std::string& /*Like*/, std::string& Reason) {
   if (Path.size() < 6) {
     Reason = "bad file name pattern";
     return -1;
