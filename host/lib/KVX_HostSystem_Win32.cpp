@@ -151,7 +151,8 @@ struct THandle {
   }
 };
 
-// One argument quoted the way CommandLineToArgvW reads it back.
+}  // namespace
+
 std::wstring QuoteArgument(const std::wstring& Argument) {
   if (!Argument.empty() && Argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) return Argument;
   std::wstring quoted = L"\"";
@@ -161,8 +162,8 @@ std::wstring QuoteArgument(const std::wstring& Argument) {
       ++backslashes;
       continue;
     }
-    if (c == L'"') quoted.append(backslashes * 2 + 1, L'\\');
-    else quoted.append(backslashes, L'\\');
+    // Backslashes count only in front of a quote: doubled there, and one more escapes the quote.
+    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
     backslashes = 0;
     quoted.push_back(c);
   }
@@ -170,8 +171,6 @@ std::wstring QuoteArgument(const std::wstring& Argument) {
   quoted.push_back(L'"');
   return quoted;
 }
-
-}  // namespace
 
 TChildOutcome RunCheckInChild(size_t CheckIndex, const std::string& FileName, double TimeoutSeconds, bool Verbose) {
   TChildOutcome outcome;

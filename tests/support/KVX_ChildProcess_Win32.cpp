@@ -12,25 +12,6 @@ namespace kvx::test {
 
 namespace {
 
-// One argument quoted the way CommandLineToArgvW reads it back.
-std::wstring Quote(const std::wstring& Argument) {
-  if (!Argument.empty() && Argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) return Argument;
-  std::wstring quoted = L"\"";
-  size_t backslashes = 0;
-  for (wchar_t c : Argument) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    backslashes = 0;
-    quoted.push_back(c);
-  }
-  quoted.append(backslashes * 2, L'\\');
-  quoted.push_back(L'"');
-  return quoted;
-}
-
 void Drain(HANDLE Pipe, std::string* Sink) {
   char chunk[4096];
   DWORD n = 0;
@@ -61,7 +42,7 @@ TChildResult RunChild(const std::vector<std::string>& Arguments) {
       for (wchar_t& c : wide)
         if (c == L'/') c = L'\\';
     if (!commandLine.empty()) commandLine.push_back(L' ');
-    commandLine += Quote(wide);
+    commandLine += QuoteArgument(wide);
   }
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
