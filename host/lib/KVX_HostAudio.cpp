@@ -18,7 +18,7 @@ namespace kvx {
 namespace {
 
 std::string LowerExtension(const std::string& FileName) {
-  std::string ext = std::filesystem::path(FileName).extension().string();
+  std::string ext = Utf8FromPath(PathFromUtf8(FileName).extension());
   std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
   return ext;
 }
@@ -29,14 +29,17 @@ std::string LowerExtension(const std::string& FileName) {
 
 TAudioData ReadAudioFile(const std::string& FileName) {
   std::error_code ec;
-  const auto status = std::filesystem::status(FileName, ec);
+  const auto status = std::filesystem::status(PathFromUtf8(FileName), ec);
   if (ec || !std::filesystem::exists(status))
     throw EStreamError("cannot read '" + FileName + "': no such file");
   if (std::filesystem::is_directory(status))
     throw EStreamError("cannot read '" + FileName + "': it is a folder");
 
   SF_INFO info{};
-  SNDFILE* file = sf_open(FileName.c_str(), SFM_READ, &info);
+  std::string reason;
+  const int fd = OpenFileForReading(FileName, reason);
+  if (fd < 0) throw EStreamError("cannot read '" + FileName + "': " + reason);
+  SNDFILE* file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
   if (!file)
     throw EStreamError("cannot read '" + FileName + "': not an audio file (" + sf_strerror(nullptr) + ")");
   struct TCloser {
@@ -93,13 +96,11 @@ void WriteAudioFile(const std::string& FileName, const TAudioData& Data) {
                          std::to_string(channels) + " channels at " + std::to_string(info.samplerate) + " Hz");
 
   namespace fs = std::filesystem;
-  const fs::path target(FileName);
+  const fs::path target = PathFromUtf8(FileName);
   if (fs::is_directory(target)) throw EStreamError("cannot write '" + FileName + "': it is a folder");
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string hidden = target.filename().string();
-  hidden.insert(0, 1, '.');
-  hidden.append(".XXXXXX");
-  std::string temp = (folder / hidden).string();
+  const std::string hidden = "." + Utf8FromPath(target.filename()) + ".XXXXXX";
+  std::string temp = Utf8FromPath(folder / PathFromUtf8(hidden));
   std::string reason;
   const int fd = CreateUniqueFile(temp, FileName, reason);
   if (fd < 0) throw EStreamError("cannot write '" + FileName + "': " + reason);
@@ -134,7 +135,8 @@ void WriteAudioFile(const std::string& FileName, const TAudioData& Data) {
   }
   if (ok && !RenameReplacing(temp, FileName, reason)) ok = false;
   if (!ok) {
-    std::remove(temp.c_str());
+    std::error_code ignored;
+    fs::remove(PathFromUtf8(temp), ignored);
     throw EStreamError("cannot write '" + FileName + "': " + reason);
   }
 }

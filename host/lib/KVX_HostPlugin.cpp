@@ -117,7 +117,7 @@ intptr_t TVstHostPlugin::HostCall(int32_t Opcode, int32_t Index, intptr_t Value,
 TVstHostPlugin::TVstHostPlugin(const std::string& FileName, double SampleRate, int32_t BlockSize)
     : FFileName(FileName), FSampleRate(SampleRate), FBlockSize(BlockSize) {
   std::error_code ec;
-  const auto status = std::filesystem::status(FileName, ec);
+  const auto status = std::filesystem::status(PathFromUtf8(FileName), ec);
   if (ec || !std::filesystem::exists(status)) throw EVstError("cannot load '" + FileName + "': no such file");
   if (std::filesystem::is_directory(status)) throw EVstError("cannot load '" + FileName + "': it is a folder");
   std::string why;

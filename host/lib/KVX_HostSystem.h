@@ -4,9 +4,23 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
 
 namespace kvx {
+
+// A UTF-8 file name as a path, and back: the narrow forms of std::filesystem use the system's
+// code page on Windows.
+inline std::filesystem::path PathFromUtf8(const std::string& Text) {
+  return std::filesystem::path(std::u8string(Text.begin(), Text.end()));
+}
+inline std::string Utf8FromPath(const std::filesystem::path& Path) {
+  const std::u8string text = Path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+// Opens the file for reading and answers its descriptor, or -1 with the reason in Reason.
+int OpenFileForReading(const std::string& FileName, std::string& Reason);
 
 // Loads the library at FileName (the file itself, never a search of the library path). Answers
 // null with the system's reason in Reason on failure.

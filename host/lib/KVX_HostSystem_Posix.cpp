@@ -67,6 +67,12 @@ int CreateUniqueFile(std::string& Path, const std::string& Like, std::string& Re
   return fd;
 }
 
+int OpenFileForReading(const std::string& FileName, std::string& Reason) {
+  const int fd = open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) Reason = std::strerror(errno);
+  return fd;
+}
+
 void CloseFileDescriptor(int Descriptor) { close(Descriptor); }
 
 bool RenameReplacing(const std::string& From, const std::string& To, std::string& Reason) {

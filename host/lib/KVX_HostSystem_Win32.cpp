@@ -102,6 +102,12 @@ int CreateUniqueFile(std::string& Path, const std::string& /*Like*/, std::string
   return -1;
 }
 
+int OpenFileForReading(const std::string& FileName, std::string& Reason) {
+  const int fd = _wopen(WideFromUtf8(FileName).c_str(), _O_RDONLY | _O_BINARY);
+  if (fd < 0) Reason = std::strerror(errno);
+  return fd;
+}
+
 void CloseFileDescriptor(int Descriptor) { _close(Descriptor); }
 
 bool RenameReplacing(const std::string& From, const std::string& To, std::string& Reason) {
