@@ -34,12 +34,14 @@ endif()
 set(ZLIB_LIBRARY /usr/${KVX_MINGW_TRIPLET}/lib/libz.a CACHE FILEPATH "")
 set(ZLIB_INCLUDE_DIR /usr/${KVX_MINGW_TRIPLET}/include CACHE PATH "")
 
-# pkg-config looks only at the cross-built prefix, never at the build machine's libraries.
+# pkg-config looks only at the cross-built prefix, never at the build machine's libraries. The
+# prefix is handed on to CMake's own test projects, which read this file again.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES KVX_WINDOWS_PREFIX)
 if(KVX_WINDOWS_PREFIX)
   set(ENV{PKG_CONFIG_LIBDIR} ${KVX_WINDOWS_PREFIX}/lib/pkgconfig)
 elseif(DEFINED ENV{KVX_WINDOWS_PREFIX})
   set(ENV{PKG_CONFIG_LIBDIR} $ENV{KVX_WINDOWS_PREFIX}/lib/pkgconfig)
-else()
+elseif(NOT DEFINED ENV{PKG_CONFIG_LIBDIR})
   set(ENV{PKG_CONFIG_LIBDIR} /usr/${KVX_MINGW_TRIPLET}/lib/pkgconfig)
 endif()
 set(ENV{PKG_CONFIG_PATH} "")
