@@ -99,7 +99,9 @@ void WriteAudioFile(const std::string& FileName, const TAudioData& Data) {
   const fs::path target = PathFromUtf8(FileName);
   if (fs::is_directory(target)) throw EStreamError("cannot write '" + FileName + "': it is a folder");
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  const std::string hidden = "." + Utf8FromPath(target.filename()) + ".XXXXXX";
+  std::string hidden = Utf8FromPath(target.filename());
+  hidden.insert(0, 1, '.');
+  hidden.append(".XXXXXX");
   std::string temp = Utf8FromPath(folder / PathFromUtf8(hidden));
   std::string reason;
   const int fd = CreateUniqueFile(temp, FileName, reason);
