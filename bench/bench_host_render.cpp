@@ -39,9 +39,9 @@ void Render(benchmark::State& State, const std::string& File, TProcessPrecision 
   State.SetItemsProcessed(State.iterations() * static_cast<int64_t>(input.Frames()));
 }
 
-void BM_RenderOurPlugin32(benchmark::State& S) { Render(S, KVX_BUILD_DIR "/ub37t.so", pp32); }
-void BM_RenderOurPlugin64(benchmark::State& S) { Render(S, KVX_BUILD_DIR "/ub37t.so", pp64); }
-void BM_RenderTestGain32(benchmark::State& S) { Render(S, KVX_BUILD_DIR "/testplugins/gain.so", pp32); }
+void BM_RenderOurPlugin32(benchmark::State& S) { Render(S, KVX_BUILD_DIR "/ub37t" KVX_MODULE_SUFFIX, pp32); }
+void BM_RenderOurPlugin64(benchmark::State& S) { Render(S, KVX_BUILD_DIR "/ub37t" KVX_MODULE_SUFFIX, pp64); }
+void BM_RenderTestGain32(benchmark::State& S) { Render(S, KVX_BUILD_DIR "/testplugins/gain" KVX_MODULE_SUFFIX, pp32); }
 
 void BM_SynthesizeDemoRiff(benchmark::State& State) {
   for (auto _ : State) benchmark::DoNotOptimize(SynthesizeDemoRiff(44100).Frames());

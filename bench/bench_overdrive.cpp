@@ -3,12 +3,12 @@
 // Counters: rt = seconds of audio per second of CPU; ns_per_os_frame = CPU time per oversampled
 // stereo frame.
 #include <benchmark/benchmark.h>
-#include <dlfcn.h>
 
 #include <cmath>
 #include <string>
 #include <vector>
 
+#include "host/lib/KVX_HostSystem.h"
 #include "plugin/KVX_VSTEffect.h"
 
 using namespace kvx;
@@ -23,15 +23,16 @@ struct TPlugin {
   void* Library = nullptr;
   PVSTEffect Effect = nullptr;
   TPlugin() {
-    Library = dlopen(KVX_BUILD_DIR "/ub37t.so", RTLD_NOW | RTLD_LOCAL);
+    std::string reason;
+    Library = LoadPluginLibrary(KVX_BUILD_DIR "/ub37t" KVX_MODULE_SUFFIX, reason);
     if (!Library) return;
-    auto entry = reinterpret_cast<PVSTEffect (*)(TAudioMasterCallbackFunc)>(dlsym(Library, "VSTPluginMain"));
+    auto entry = reinterpret_cast<PVSTEffect (*)(TAudioMasterCallbackFunc)>(PluginLibrarySymbol(Library, "VSTPluginMain"));
     Effect = entry ? entry(&Host) : nullptr;
     if (Effect) Effect->Dispatcher(Effect, effOpen, 0, 0, nullptr, 0);
   }
   ~TPlugin() {
     if (Effect) Effect->Dispatcher(Effect, effClose, 0, 0, nullptr, 0);
-    if (Library) dlclose(Library);
+    if (Library) UnloadPluginLibrary(Library);
   }
 };
 
@@ -41,7 +42,7 @@ void BM_Overdrive(benchmark::State& State) {
   const bool stereo = State.range(1) != 0;
   TPlugin plugin;
   if (!plugin.Effect) {
-    State.SkipWithError("ub37t.so could not be loaded");
+    State.SkipWithError("the plug-in could not be loaded");
     return;
   }
   PVSTEffect e = plugin.Effect;

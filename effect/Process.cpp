@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/KVX_System.h"
+
 namespace kvx {
 
 namespace {
@@ -165,8 +167,11 @@ void TProcessModule::VSTModuleCreate(TBasicVSTModule*) {
   FWantToneBandWidth.store(3.6, relaxed);
   FWantFilterRate.store(44100.0f, relaxed);
   FWantFactor.store(1, relaxed);
-  SetFlags(Flags() | effFlagsHasEditor);
-  SetEditorFormClass(FEditorClass);
+  // Only where the window system has a native backend for it (not yet on Windows).
+  if (NativeEditorAvailable()) {
+    SetFlags(Flags() | effFlagsHasEditor);
+    SetEditorFormClass(FEditorClass);
+  }
   const int32_t factor = FOSFactor.load(relaxed);
   for (int32_t i = 0; i < CParameterCount; ++i)
     SetParameter(i, i == 6 ? static_cast<float>(factor) : CDefaultValues[static_cast<size_t>(i)]);

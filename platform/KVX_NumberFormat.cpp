@@ -1,8 +1,5 @@
 #include "platform/KVX_NumberFormat.h"
 
-#include <langinfo.h>
-#include <locale.h>
-
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -10,15 +7,6 @@
 #include <system_error>
 
 namespace kvx {
-
-std::string UserDecimalSeparator() {
-  locale_t Locale = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(nullptr));
-  if (Locale == static_cast<locale_t>(nullptr)) return ".";
-  const char* Radix = nl_langinfo_l(RADIXCHAR, Locale);
-  std::string Result = (Radix != nullptr && *Radix != '\0') ? Radix : ".";
-  freelocale(Locale);
-  return Result;
-}
 
 double RoundToDecimals(double Value, int Decimals) {
   if (!std::isfinite(Value)) return Value;

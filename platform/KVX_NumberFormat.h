@@ -1,15 +1,17 @@
 // The one number formatter and parser of the system: the general number format (shortest form,
 // at most N significant digits, trailing zeros dropped) and the decimal separator of the user's
-// locale. The separator is read from the environment through a private locale object, so the
-// host process's global locale is neither consulted nor changed.
+// locale. The separator comes from the user's settings (the environment on Linux, the user
+// locale on Windows), never from the host process's global locale, which is neither consulted
+// nor changed.
 #pragma once
 
 #include <string>
 
 namespace kvx {
 
-// The decimal separator of the user's numeric locale (LC_ALL, LC_NUMERIC, LANG), or "." when the
-// environment names no installed locale. Reads the environment on every call.
+// The decimal separator of the user's numeric locale, or "." when none can be had: on Linux from
+// the environment (LC_ALL, LC_NUMERIC, LANG; "." when it names no installed locale), on Windows
+// the user default locale's LOCALE_SDECIMAL in UTF-8. Asks again on every call.
 std::string UserDecimalSeparator();
 
 // Writes Value in the general number format with at most Digits significant digits (1..17):

@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "host/lib/KVX_HostAudio.h"
+#include "host/lib/KVX_HostSystem.h"
 
 using namespace kvx;
 namespace fs = std::filesystem;
@@ -79,6 +80,23 @@ TEST(HostAudioFile, WritesAreReproducible) {
     return std::string(std::istreambuf_iterator<char>(in), {});
   };
   EXPECT_TRUE(bytes(folder / "a.wav") == bytes(folder / "b.wav"));
+  fs::remove_all(folder);
+}
+
+// A UTF-8 name outside ASCII is written and read back, and writing again replaces the file (a
+// rename over an existing file, which Windows refuses unless asked to replace).
+TEST(HostAudioFile, NamesOutsideAsciiAndReplacedFiles) {
+  const fs::path folder = TempFolder();
+  const std::string file = Utf8FromPath(folder) + "/\u00efn-\u00fc\u65e5.wav";
+  WriteAudioFile(file, Ramp(2, 100, 44100));
+  WriteAudioFile(file, Ramp(1, 300, 48000));
+  const TAudioData r = ReadAudioFile(file);
+  EXPECT_EQ(r.ChannelCount(), 1u);
+  EXPECT_EQ(r.Frames(), 300u);
+  EXPECT_EQ(r.SampleRate, 48000);
+  size_t entries = 0;
+  for (const auto& e : fs::directory_iterator(folder)) entries += e.is_regular_file() ? 1 : 0;
+  EXPECT_EQ(entries, 1u) << "no temporary file is left";
   fs::remove_all(folder);
 }
 

@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "host/lib/KVX_HostAudio.h"
+#include "platform/KVX_System.h"
 #include "support/KVX_ChildProcess.h"
 
 using namespace kvx;
@@ -19,7 +20,7 @@ namespace {
 
 const std::string CHost = KVX_BUILD_DIR "/vsthost";
 const std::string CPlugins = KVX_TESTPLUGIN_DIR;
-const std::string CGain = CPlugins + "/gain.so";
+const std::string CGain = CPlugins + "/gain" KVX_MODULE_SUFFIX;
 
 test::TChildResult Host(std::vector<std::string> Arguments) {
   Arguments.insert(Arguments.begin(), CHost);
@@ -103,7 +104,7 @@ TEST_F(HostCli, MistakesGiveOneLineAndNoOutput) {
   } cases[] = {
       {{"render", Path("none.so"), "-o", Path("out.wav")}, "no such file"},
       {{"render", Path("text.wav"), "-o", Path("out.wav")}, "not a loadable shared library"},
-      {{"render", CPlugins + "/not_vst.so", "-o", Path("out.wav")}, "not a VST 2.4 plug-in"},
+      {{"render", CPlugins + "/not_vst" KVX_MODULE_SUFFIX, "-o", Path("out.wav")}, "not a VST 2.4 plug-in"},
       {{"render", CGain, "-i", Path("text.wav"), "-o", Path("out.wav")}, "not an audio file"},
       {{"render", CGain, "-i", Path("none.wav"), "-o", Path("out.wav")}, "no such file"},
       {{"render", CGain, "-o", Path("out.wav"), "--set", "Drive=80"}, "unknown parameter 'Drive' (parameters: Gain, Mix, Mode)"},
@@ -118,7 +119,7 @@ TEST_F(HostCli, MistakesGiveOneLineAndNoOutput) {
       {{"render", CGain, "-o", Path("out.wav"), "--bogus"}, "no option '--bogus'"},
       {{"frobnicate"}, "unknown command"},
       {{}, "no command given"},
-      {{"info", CPlugins + "/not_vst.so"}, "not a VST 2.4 plug-in"},
+      {{"info", CPlugins + "/not_vst" KVX_MODULE_SUFFIX}, "not a VST 2.4 plug-in"},
       {{"bench", CGain, "--set", "Nope=1"}, "unknown parameter"},
       // One number with the parameter's own unit, nothing else.
       {{"render", CGain, "-o", Path("out.wav"), "--set", "Mix=80abc"}, "'80abc' is not a value of Mix: write one number, optionally followed by %"},
@@ -259,7 +260,7 @@ TEST_F(HostCli, ValidatePassesGoodAndCatchesEachBrokenPlugin) {
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Plugin);
-    const auto r = Host({"validate", CPlugins + "/" + c.Plugin + ".so"});
+    const auto r = Host({"validate", CPlugins + "/" + c.Plugin + KVX_MODULE_SUFFIX});
     EXPECT_EQ(r.ExitCode, 1) << r.Stdout << r.Stderr;
     bool found = false;
     for (const std::string& line : SplitLines(r.Stdout))
@@ -270,7 +271,7 @@ TEST_F(HostCli, ValidatePassesGoodAndCatchesEachBrokenPlugin) {
     EXPECT_TRUE(found) << r.Stdout;
     EXPECT_TRUE(HasLine(r.Stdout, "PASS  load and open")) << r.Stdout;
   }
-  const auto crash = Host({"validate", CPlugins + "/null_crash.so"});
+  const auto crash = Host({"validate", CPlugins + "/null_crash" KVX_MODULE_SUFFIX});
   EXPECT_NE(crash.Stdout.find("crashed"), std::string::npos) << crash.Stdout;
 
   const auto missing = Host({"validate", Path("none.so")});
@@ -281,13 +282,15 @@ TEST_F(HostCli, ValidatePassesGoodAndCatchesEachBrokenPlugin) {
 
 // Our plug-in as a new user meets it after the README's main command.
 TEST_F(HostCli, InfoShowsOurPluginAsAHostSeesIt) {
-  const auto r = Host({"info", KVX_BUILD_DIR "/ub37t.so"});
+  const auto r = Host({"info", KVX_BUILD_DIR "/ub37t" KVX_MODULE_SUFFIX});
   ASSERT_EQ(r.ExitCode, 0) << r.Stderr;
   for (const char* line :
        {"Magic          'VstP'", "Effect name    KVX ub37t v0.7", "Vendor         KVX", "Product        KVX ub37t v0.7",
         "Version        700 (vendor version 700)", "VST version    2400",
         "Unique ID      '37t\\0' = 0x33377400 = 859272192", "Category       1 (Effect)",
-        "Flags          0x1019 HasEditor CanMono CanReplacing CanDoubleReplacing", "Inputs         2",
+        NativeEditorAvailable() ? "Flags          0x1019 HasEditor CanMono CanReplacing CanDoubleReplacing"
+                                : "Flags          0x1018 CanMono CanReplacing CanDoubleReplacing",
+        "Inputs         2",
         "Outputs        2", "Latency        0 samples", "Programs       1, current 0", "Parameters     10",
         "  hasCockosExtensions    0xFFFFFFFFBEEF0000", "Editor font    Lucida Console: DejaVu Sans Mono"})
     EXPECT_TRUE(HasLine(r.Stdout, line)) << line << "\n" << r.Stdout;
@@ -316,7 +319,7 @@ TEST_F(HostCli, InfoShowsOurPluginAsAHostSeesIt) {
 
 // Our plug-in passes every check of the validator.
 TEST_F(HostCli, ValidatePassesOurPlugin) {
-  const auto r = Host({"validate", KVX_BUILD_DIR "/ub37t.so"});
+  const auto r = Host({"validate", KVX_BUILD_DIR "/ub37t" KVX_MODULE_SUFFIX});
   EXPECT_EQ(r.ExitCode, 0) << r.Stdout << r.Stderr;
   EXPECT_FALSE(HasLine(r.Stdout, "FAIL")) << r.Stdout;
   EXPECT_TRUE(HasLine(r.Stdout, "all checks passed")) << r.Stdout;
@@ -329,7 +332,7 @@ TEST_F(HostCli, ValidatePassesOurPlugin) {
 // The README's setting in displayed units and as raw host values renders the same file through
 // our plug-in.
 TEST_F(HostCli, RenderOurPluginDisplayedEqualsRaw) {
-  const std::string plugin = KVX_BUILD_DIR "/ub37t.so";
+  const std::string plugin = KVX_BUILD_DIR "/ub37t" KVX_MODULE_SUFFIX;
   const auto a = Host({"render", plugin, "-o", Path("a.wav"), "--set", "Drive=80", "--set", "Oversampling=8"});
   ASSERT_EQ(a.ExitCode, 0) << a.Stderr;
   EXPECT_TRUE(HasLine(a.Stdout, "Setting    Drive          80 % (host value 0.8)")) << a.Stdout;

@@ -12,7 +12,7 @@
 using namespace kvx;
 
 namespace {
-const std::string CGain = KVX_TESTPLUGIN_DIR "/gain.so";
+const std::string CGain = KVX_TESTPLUGIN_DIR "/gain" KVX_MODULE_SUFFIX;
 
 size_t CheckIndex(const std::string& Name) {
   const auto names = ValidationCheckNames();
@@ -25,7 +25,7 @@ size_t CheckIndex(const std::string& Name) {
 
 // The test gain and our plug-in, in this process so that ThreadSanitizer watches both sides.
 TEST(HostConcurrency, ParameterChangesWhileProcessing) {
-  for (const std::string& file : {CGain, std::string(KVX_BUILD_DIR "/ub37t.so")}) {
+  for (const std::string& file : {CGain, std::string(KVX_BUILD_DIR "/ub37t" KVX_MODULE_SUFFIX)}) {
     const TCheckResult r =
         RunValidationCheck(CheckIndex("parameter changes from a second thread while processing"), file, false);
     EXPECT_EQ(r.Outcome, coPass) << file << ": " << r.Detail;

@@ -7,12 +7,13 @@
 
 #include "host/lib/KVX_HostParameters.h"
 #include "host/lib/KVX_HostPlugin.h"
+#include "host/lib/KVX_HostSystem.h"
 
 using namespace kvx;
 
 namespace {
 
-const std::string CGain = KVX_TESTPLUGIN_DIR "/gain.so";
+const std::string CGain = KVX_TESTPLUGIN_DIR "/gain" KVX_MODULE_SUFFIX;
 
 std::string LoadError(const std::string& File) {
   try {
@@ -32,7 +33,7 @@ TEST(HostPlugin, LoadErrorsAreOneClearLine) {
     std::string File, Reason;
   } cases[] = {{"/nonexistent/plugin.so", "no such file"},
                {text, "not a loadable shared library"},
-               {KVX_TESTPLUGIN_DIR "/not_vst.so", "not a VST 2.4 plug-in"},
+               {KVX_TESTPLUGIN_DIR "/not_vst" KVX_MODULE_SUFFIX, "not a VST 2.4 plug-in"},
                {KVX_TESTPLUGIN_DIR, "folder"}};
   for (const TCase& c : cases) {
     const std::string message = LoadError(c.File);
@@ -40,6 +41,22 @@ TEST(HostPlugin, LoadErrorsAreOneClearLine) {
     EXPECT_EQ(message.find('\n'), std::string::npos) << message;
   }
   std::filesystem::remove(text);
+}
+
+// File names are UTF-8 on every system: a plug-in in a folder and under a name outside ASCII
+// loads (on Windows through the UTF-16 API, which the system's code page cannot stand in for).
+TEST(HostPlugin, LoadsFromANameOutsideAscii) {
+  namespace fs = std::filesystem;
+  const std::string folder = Utf8FromPath(fs::temp_directory_path()) + "/kvx_\u00fcml\u00e4ut_\u65e5\u672c";
+  const std::string file = folder + "/g\u00e4in" KVX_MODULE_SUFFIX;
+  fs::create_directories(PathFromUtf8(folder));
+  fs::copy_file(CGain, PathFromUtf8(file), fs::copy_options::overwrite_existing);
+  {
+    TVstHostPlugin p(file);
+    p.Open();
+    EXPECT_EQ(p.EffectName(), "KVX test gain");
+  }
+  fs::remove_all(PathFromUtf8(folder));
 }
 
 // What the plug-in hears when it asks the host.

@@ -1,4 +1,3 @@
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,13 +5,14 @@
 
 #include "host/lib/KVX_HostParameters.h"
 #include "host/lib/KVX_HostRender.h"
+#include "host/lib/KVX_HostSystem.h"
 
 using namespace kvx;
 
 namespace {
 
-const std::string CGain = KVX_TESTPLUGIN_DIR "/gain.so";
-const std::string CDelayTail = KVX_TESTPLUGIN_DIR "/delay_tail.so";
+const std::string CGain = KVX_TESTPLUGIN_DIR "/gain" KVX_MODULE_SUFFIX;
+const std::string CDelayTail = KVX_TESTPLUGIN_DIR "/delay_tail" KVX_MODULE_SUFFIX;
 
 TAudioData Signal(size_t Channels, size_t Frames, double Rate) {
   TAudioData d;
@@ -183,10 +183,11 @@ TEST(HostRender, StreamedRenderEqualsTheRenderInMemory) {
 // Sample rate, block size and precision are announced while the plug-in is suspended, then it is
 // resumed and started; at the end stopped and suspended, and effClose comes last.
 TEST(HostRender, CallsInTheOrderOfAVst24Host) {
-  const std::string file = KVX_TESTPLUGIN_DIR "/gain.so";
-  void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);  // the log outlives the host's handle
-  ASSERT_NE(library, nullptr);
-  auto log = reinterpret_cast<int (*)(int64_t*, int)>(dlsym(library, "kvx_test_call_log"));
+  const std::string file = KVX_TESTPLUGIN_DIR "/gain" KVX_MODULE_SUFFIX;
+  std::string reason;
+  void* library = LoadPluginLibrary(file, reason);  // the log outlives the host's handle
+  ASSERT_NE(library, nullptr) << reason;
+  auto log = reinterpret_cast<int (*)(int64_t*, int)>(PluginLibrarySymbol(library, "kvx_test_call_log"));
   ASSERT_NE(log, nullptr);
   std::vector<int64_t> pairs(2 * 4096);
   const int before = log(pairs.data(), 4096);
@@ -206,5 +207,5 @@ TEST(HostRender, CallsInTheOrderOfAVst24Host) {
       {effMainsChanged, 1}, {effStartProcess, 0},  {effStopProcess, 0},    {effMainsChanged, 0},
       {effClose, 0}};
   EXPECT_EQ(calls, want);
-  dlclose(library);
+  UnloadPluginLibrary(library);
 }

@@ -34,7 +34,7 @@ TEST(HostRenderOverdrive, FileOutputEqualsTheFormulas) {
 
   // Raw host values, so the model knows the exact parameter values. Stereo before Drive, so the
   // trim doubles for stereo.
-  const auto r = test::RunChild({KVX_BUILD_DIR "/vsthost", "render", KVX_BUILD_DIR "/ub37t.so", "-i", in, "-o", out,
+  const auto r = test::RunChild({KVX_BUILD_DIR "/vsthost", "render", KVX_BUILD_DIR "/ub37t" KVX_MODULE_SUFFIX, "-i", in, "-o", out,
                                  "--precision", "64", "--block", "300", "--set", "Stereo=@1", "--set", "Drive=@0.8",
                                  "--set", "Tone=@0.3", "--set", "Level=@0.75", "--set", "Oversampling=@0.5",
                                  "--set", "Input=@0.55", "--set", "Symmetric=@0"});

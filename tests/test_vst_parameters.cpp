@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "effect/Process.h"
+#include "platform/KVX_System.h"
 #include "support/KVX_TestHost.h"
 #include "support/KVX_TestModules.h"
 
@@ -392,7 +393,7 @@ TEST(ProcessModuleDeclaration, TableAndDefaults) {
                                      vcdCockosExtension}));
   EXPECT_EQ(m->Version(), "0.7");
   EXPECT_EQ(m->SampleRate(), 44100.0f);
-  EXPECT_TRUE(m->Flags().Contains(effFlagsHasEditor));
+  EXPECT_EQ(m->Flags().Contains(effFlagsHasEditor), NativeEditorAvailable());
   EXPECT_FALSE(m->Flags().Contains(effFlagsProgramChunks));
   for (int32_t i = 0; i < 10; ++i) m->SetParameter(i, 0.3f);
   Host.Clear();

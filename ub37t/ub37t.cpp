@@ -11,5 +11,5 @@ extern "C" __attribute__((visibility("default"))) kvx::PVSTEffect VSTPluginMain(
 }
 
 // Older hosts look for the entry under the name main; it is the same function.
-extern "C" __attribute__((visibility("default"), alias("VSTPluginMain"))) kvx::PVSTEffect
+extern "C" __attribute__((visibility("default"), alias("VSTPluginMain"), nothrow)) kvx::PVSTEffect
 VSTPluginMainAlias(kvx::TAudioMasterCallbackFunc AudioMaster) __asm__("main");

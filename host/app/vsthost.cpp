@@ -108,12 +108,12 @@ int CommandInfo(TArguments& Args) {
   std::printf("Effect name    %s\n", p.EffectName().c_str());
   std::printf("Vendor         %s\n", p.VendorString().c_str());
   std::printf("Product        %s\n", p.ProductString().c_str());
-  std::printf("Version        %d (vendor version %ld)\n", e->Version, static_cast<long>(p.Dispatch(effGetVendorVersion)));
-  std::printf("VST version    %ld\n", static_cast<long>(p.Dispatch(effGetVstVersion)));
+  std::printf("Version        %d (vendor version %lld)\n", e->Version, static_cast<long long>(p.Dispatch(effGetVendorVersion)));
+  std::printf("VST version    %lld\n", static_cast<long long>(p.Dispatch(effGetVstVersion)));
   std::printf("Unique ID      %s = 0x%08X = %d\n", FourCharacterText(e->UniqueID).c_str(),
               static_cast<uint32_t>(e->UniqueID), e->UniqueID);
   const intptr_t category = p.Dispatch(effGetPlugCategory);
-  std::printf("Category       %ld (%s)\n", static_cast<long>(category), CategoryName(category).c_str());
+  std::printf("Category       %lld (%s)\n", static_cast<long long>(category), CategoryName(category).c_str());
   std::printf("Flags          0x%04X %s\n", static_cast<uint32_t>(e->EffectFlags), FlagNames(e->EffectFlags).c_str());
   if (p.VendorString() == "KVX" && (e->EffectFlags & (1 << effFlagsHasEditor)) != 0) {
     // Our editors ask for "Lucida Console"; which face this machine's fontconfig gives for it.
@@ -135,8 +135,8 @@ int CommandInfo(TArguments& Args) {
     }
   }
   std::printf("Latency        %d samples\n", e->InitialDelay);
-  std::printf("Tail size      %ld\n", static_cast<long>(p.TailSize()));
-  std::printf("Programs       %d, current %ld\n", e->numPrograms, static_cast<long>(p.Dispatch(effGetProgram)));
+  std::printf("Tail size      %lld\n", static_cast<long long>(p.TailSize()));
+  std::printf("Programs       %d, current %lld\n", e->numPrograms, static_cast<long long>(p.Dispatch(effGetProgram)));
   for (int32_t i = 0; i < e->numPrograms && i < 128; ++i)
     std::printf("  %3d  \"%s\"\n", i, p.ProgramNameIndexed(i).c_str());
   std::printf("Parameters     %d\n", e->numParams);
@@ -150,9 +150,9 @@ int CommandInfo(TArguments& Args) {
   for (const char* text : CVstCanDoTexts) {
     const intptr_t answer = p.CanDo(text);
     if (answer == CCockosCanDoAnswer)
-      std::printf("  %-22s 0x%lX\n", text, static_cast<unsigned long>(answer));
+      std::printf("  %-22s 0x%llX\n", text, static_cast<unsigned long long>(answer));
     else
-      std::printf("  %-22s %ld\n", text, static_cast<long>(answer));
+      std::printf("  %-22s %lld\n", text, static_cast<long long>(answer));
   }
   p.Close();
   return 0;

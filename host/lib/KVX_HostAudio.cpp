@@ -1,15 +1,13 @@
 #include "host/lib/KVX_HostAudio.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+
+#include "host/lib/KVX_HostSystem.h"
 
 #include <sndfile.h>
 
@@ -18,7 +16,7 @@ namespace kvx {
 namespace {
 
 std::string LowerExtension(const std::string& FileName) {
-  std::string ext = std::filesystem::path(FileName).extension().string();
+  std::string ext = Utf8FromPath(PathFromUtf8(FileName).extension());
   std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
   return ext;
 }
@@ -89,14 +87,17 @@ void TAudioDataSink::Write(const TAudioBlock& Block, size_t Count) {
 
 TAudioFileReader::TAudioFileReader(const std::string& FileName) : FFileName(FileName) {
   std::error_code ec;
-  const auto status = std::filesystem::status(FileName, ec);
+  const auto status = std::filesystem::status(PathFromUtf8(FileName), ec);
   if (ec || !std::filesystem::exists(status))
     throw EStreamError("cannot read '" + FileName + "': no such file");
   if (std::filesystem::is_directory(status))
     throw EStreamError("cannot read '" + FileName + "': it is a folder");
 
   SF_INFO info{};
-  FFile = sf_open(FileName.c_str(), SFM_READ, &info);
+  std::string reason;
+  const int fd = OpenFileForReading(FileName, reason);
+  if (fd < 0) throw EStreamError("cannot read '" + FileName + "': " + reason);
+  FFile = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
   if (!FFile)
     throw EStreamError("cannot read '" + FileName + "': not an audio file (" + sf_strerror(nullptr) + ")");
   if (info.channels < 1 || info.channels > 64 || info.samplerate < 1 || info.frames < 0) {
@@ -192,29 +193,22 @@ TAudioFileWriter::TAudioFileWriter(const std::string& FileName, double SampleRat
   namespace fs = std::filesystem;
   const fs::path target = ResolveLinks(FileName);
   if (fs::is_directory(target)) throw EStreamError("cannot write '" + FileName + "': it is a folder");
-  FTarget = target.string();
+  FTarget = Utf8FromPath(target);
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string hidden = target.filename().string();
+  std::string hidden = Utf8FromPath(target.filename());
   hidden.insert(0, 1, '.');
   hidden.append(".XXXXXX");
-  FTemporary = (folder / hidden).string();
-  const int fd = mkstemp(FTemporary.data());
-  if (fd < 0) throw EStreamError("cannot write '" + FileName + "': " + std::strerror(errno));
-  // mkstemp creates the file private: an existing file keeps its mode, a new one gets the
-  // permissions a plain create would.
-  struct stat existing {};
-  if (stat(FTarget.c_str(), &existing) == 0) {
-    fchmod(fd, existing.st_mode & 07777);
-  } else {
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-  }
+  FTemporary = Utf8FromPath(folder / PathFromUtf8(hidden));
+  std::string reason;
+  // An existing file keeps its mode; a new one gets the permissions a plain create would.
+  const int fd = CreateUniqueFile(FTemporary, FTarget, reason);
+  if (fd < 0) throw EStreamError("cannot write '" + FileName + "': " + reason);
   FFile = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
   if (!FFile) {
-    const std::string reason = sf_strerror(nullptr);
-    close(fd);
-    std::remove(FTemporary.c_str());
+    reason = sf_strerror(nullptr);
+    CloseFileDescriptor(fd);
+    std::error_code ignored;
+    fs::remove(PathFromUtf8(FTemporary), ignored);
     throw EStreamError("cannot write '" + FileName + "': " + reason);
   }
   // Integer formats clip instead of wrapping around.
@@ -268,8 +262,8 @@ void TAudioFileWriter::Commit() {
     std::remove(FTemporary.c_str());
     throw EStreamError("cannot write '" + FFileName + "': closing failed");
   }
-  if (std::rename(FTemporary.c_str(), FTarget.c_str()) != 0) {
-    const std::string reason = std::strerror(errno);
+  std::string reason;
+  if (!RenameReplacing(FTemporary, FTarget, reason)) {
     std::remove(FTemporary.c_str());
     throw EStreamError("cannot write '" + FFileName + "': " + reason);
   }

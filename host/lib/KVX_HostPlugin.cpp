@@ -1,11 +1,11 @@
 #include "host/lib/KVX_HostPlugin.h"
 
-#include <dlfcn.h>
-
 #include <cctype>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+
+#include "host/lib/KVX_HostSystem.h"
 
 namespace kvx {
 
@@ -118,22 +118,17 @@ intptr_t TVstHostPlugin::HostCall(int32_t Opcode, int32_t Index, intptr_t Value,
 TVstHostPlugin::TVstHostPlugin(const std::string& FileName, double SampleRate, int32_t BlockSize)
     : FFileName(FileName), FSampleRate(SampleRate), FBlockSize(BlockSize) {
   std::error_code ec;
-  const auto status = std::filesystem::status(FileName, ec);
+  const auto status = std::filesystem::status(PathFromUtf8(FileName), ec);
   if (ec || !std::filesystem::exists(status)) throw EVstError("cannot load '" + FileName + "': no such file");
   if (std::filesystem::is_directory(status)) throw EVstError("cannot load '" + FileName + "': it is a folder");
-  // dlopen looks a name without a slash up in the library path; a host loads the file it is given.
-  std::string path = FileName;
-  if (path.find('/') == std::string::npos) path = "./" + path;
-  FLibrary = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!FLibrary) {
-    const char* why = dlerror();
-    throw EVstError("cannot load '" + FileName + "': not a loadable shared library (" +
-                    std::string(why ? why : "unknown reason") + ")");
-  }
-  auto entry = reinterpret_cast<TEntryFunc>(dlsym(FLibrary, "VSTPluginMain"));
-  if (!entry) entry = reinterpret_cast<TEntryFunc>(dlsym(FLibrary, "main"));
+  std::string why;
+  FLibrary = LoadPluginLibrary(FileName, why);
+  if (!FLibrary)
+    throw EVstError("cannot load '" + FileName + "': not a loadable shared library (" + why + ")");
+  auto entry = reinterpret_cast<TEntryFunc>(PluginLibrarySymbol(FLibrary, "VSTPluginMain"));
+  if (!entry) entry = reinterpret_cast<TEntryFunc>(PluginLibrarySymbol(FLibrary, "main"));
   if (!entry) {
-    dlclose(FLibrary);
+    UnloadPluginLibrary(FLibrary);
     throw EVstError("cannot load '" + FileName + "': not a VST 2.4 plug-in (no VSTPluginMain entry)");
   }
   GLoadingPlugin = this;
@@ -147,7 +142,7 @@ TVstHostPlugin::TVstHostPlugin(const std::string& FileName, double SampleRate, i
   if (!effect || effect->Magic != CEffectMagic) {
     // A record with the wrong magic is not ours to close; the library stays loaded rather than
     // pulling code away from something that may still run.
-    if (!effect) dlclose(FLibrary);
+    if (!effect) UnloadPluginLibrary(FLibrary);
     FLibrary = nullptr;
     throw EVstError("cannot load '" + FileName + "': " +
                     (effect ? "the entry returned no VST 2.4 effect record (bad magic)"
@@ -166,7 +161,7 @@ TVstHostPlugin::~TVstHostPlugin() {
     Close();
   } catch (...) {
   }
-  if (FLibrary) dlclose(FLibrary);
+  if (FLibrary) UnloadPluginLibrary(FLibrary);
 }
 
 intptr_t TVstHostPlugin::Dispatch(int32_t Opcode, int32_t Index, intptr_t Value, void* ptr, float opt) {

@@ -1,12 +1,5 @@
 #include "host/lib/KVX_HostValidate.h"
 
-#include <dlfcn.h>
-#include <fcntl.h>
-#include <malloc.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,18 +16,7 @@
 
 #include "host/lib/KVX_HostAudio.h"
 #include "host/lib/KVX_HostPlugin.h"
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define KVX_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define KVX_SANITIZED 1
-#endif
-#endif
-#ifdef KVX_SANITIZED
-// The sanitizers' allocator statistics (their interface header does not come with every compiler).
-extern "C" size_t __sanitizer_get_current_allocated_bytes();
-#endif
+#include "host/lib/KVX_HostSystem.h"
 
 namespace kvx {
 
@@ -167,15 +149,6 @@ std::string ParameterTitle(TVstHostPlugin& P, int32_t Index) {
   return name;
 }
 
-size_t HeapInUse() {
-#ifdef KVX_SANITIZED
-  return __sanitizer_get_current_allocated_bytes();
-#else
-  const struct mallinfo2 info = mallinfo2();
-  return info.uordblks + info.hblkhd;
-#endif
-}
-
 // ---- the checks ---------------------------------------------------------------------------------
 
 TCheckResult CheckLoad(const std::string& File) {
@@ -217,10 +190,10 @@ TCheckResult CheckLoadCycles(const std::string& File) {
   // Allocator bookkeeping moves a little; a leak grows with every cycle.
   constexpr long long CAllowed = 32 * 1024;
   // Instances of a library that stays loaded, as in a session of a host...
-  const std::string path = File.find('/') == std::string::npos ? "./" + File : File;
-  void* keep = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  std::string reason;
+  void* keep = LoadPluginLibrary(File, reason);
   const long long instances = InstanceCycleGrowth(File, CCycles, "instance");
-  if (keep) dlclose(keep);
+  if (keep) UnloadPluginLibrary(keep);
   // ...and the library loaded and unloaded with each instance, as a host scanning plug-ins does.
   const long long reloads = InstanceCycleGrowth(File, CCycles, "reload");
   const std::string detail = "heap grew by " + std::to_string(instances) + " bytes over " + std::to_string(CCycles) +
@@ -764,75 +737,32 @@ const TCheck CChecks[] = {
     {"parameter changes from a second thread while processing", CheckConcurrentParameters},
 };
 
-std::string SignalName(int Signal) {
-  const char* text = strsignal(Signal);
-  return "signal " + std::to_string(Signal) + " (" + (text ? text : "?") + ")";
+}  // namespace
+
+void RunCheckAsChild(size_t CheckIndex, const std::string& FileName, int ReportDescriptor) {
+  GReportFd = ReportDescriptor;
+  TCheckResult r;
+  try {
+    if (CheckIndex >= std::size(CChecks)) throw EArgumentError("no validation check " + std::to_string(CheckIndex));
+    r = CChecks[CheckIndex].Run(FileName);
+  } catch (const std::exception& e) {
+    r = Fail(e.what());
+  } catch (...) {
+    r = Fail("an unknown exception reached the host");
+  }
+  WriteLine(r.Outcome == coPass ? 'P' : r.Outcome == coSkip ? 'S' : 'F', r.Detail);
+  GReportFd = -1;
 }
+
+namespace {
 
 // Runs one check in a child process and collects its report.
 TCheckResult RunIsolated(const TCheck& Check, const std::string& File, const TValidateOptions& Options) {
-  int fds[2];
-  if (pipe(fds) != 0) return Fail("cannot create a pipe");
-  std::fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid < 0) {
-    close(fds[0]);
-    close(fds[1]);
-    return Fail("cannot fork");
-  }
-  if (pid == 0) {
-    close(fds[0]);
-    GReportFd = fds[1];
-    if (!Options.Verbose) {
-      const int null = open("/dev/null", O_WRONLY);
-      if (null >= 0) {
-        dup2(null, STDOUT_FILENO);
-        dup2(null, STDERR_FILENO);
-        close(null);
-      }
-    }
-#ifndef KVX_SANITIZED
-    // A plug-in that asks for absurd amounts of memory fails its check instead of the machine.
-    const rlim_t limit = rlim_t{8} << 30;
-    struct rlimit rl{limit, limit};
-    setrlimit(RLIMIT_AS, &rl);
-#endif
-    TCheckResult r;
-    try {
-      r = Check.Run(File);
-    } catch (const std::exception& e) {
-      r = Fail(e.what());
-    } catch (...) {
-      r = Fail("an unknown exception reached the host");
-    }
-    WriteLine(r.Outcome == coPass ? 'P' : r.Outcome == coSkip ? 'S' : 'F', r.Detail);
-    close(GReportFd);
-    _exit(0);
-  }
-  close(fds[1]);
-  std::string received, note;
-  bool timedOut = false;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(Options.TimeoutSeconds);
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      timedOut = true;
-      break;
-    }
-    pollfd pfd{fds[0], POLLIN, 0};
-    const int ready = poll(&pfd, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
-    if (ready < 0 && errno != EINTR) break;
-    if (ready <= 0) continue;
-    char chunk[4096];
-    const ssize_t n = read(fds[0], chunk, sizeof chunk);
-    if (n <= 0) break;
-    received.append(chunk, static_cast<size_t>(n));
-  }
-  close(fds[0]);
-  if (timedOut) kill(pid, SIGKILL);
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
+  const TChildOutcome child =
+      RunCheckInChild(static_cast<size_t>(&Check - CChecks), File, Options.TimeoutSeconds, Options.Verbose);
+  if (!child.Error.empty()) return Fail(child.Error);
+  const std::string& received = child.Report;
+  std::string note;
   // The last note and the result line, if any.
   TCheckResult result;
   bool haveResult = false;
@@ -851,11 +781,11 @@ TCheckResult RunIsolated(const TCheck& Check, const std::string& File, const TVa
     }
   }
   const std::string where = note.empty() ? std::string() : " during " + note;
-  if (timedOut) return Fail(Format("did not finish within %.0f s", Options.TimeoutSeconds) + where);
-  if (WIFSIGNALED(status)) return Fail("the plug-in crashed with " + SignalName(WTERMSIG(status)) + where);
+  if (child.TimedOut) return Fail(Format("did not finish within %.0f s", Options.TimeoutSeconds) + where);
+  if (!child.Crash.empty()) return Fail("the plug-in crashed with " + child.Crash + where);
   if (!haveResult) {
-    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return Fail("the plug-in crashed or ended the process (exit status " + std::to_string(code) + ")" + where);
+    return Fail("the plug-in crashed or ended the process (exit status " + std::to_string(child.ExitCode) + ")" +
+                where);
   }
   return result;
 }

@@ -1,9 +1,9 @@
 #include "support/KVX_TestHost.h"
 
-#include <dlfcn.h>
-
 #include <cstdlib>
 #include <cstring>
+
+#include "host/lib/KVX_HostSystem.h"
 
 namespace kvx::test {
 
@@ -69,44 +69,23 @@ intptr_t QuietHostCallback(PVSTEffect, int32_t Opcode, int32_t, intptr_t, void*,
 }
 
 TPluginLibrary::TPluginLibrary(const std::string& Path) {
-  FHandle = dlopen(Path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (FHandle == nullptr) {
-    const char* e = dlerror();
-    FError = e != nullptr ? e : "dlopen failed";
-    return;
-  }
-  FEntry = reinterpret_cast<TEntry>(dlsym(FHandle, "VSTPluginMain"));
-  FMain = reinterpret_cast<TEntry>(dlsym(FHandle, "main"));
+  FHandle = LoadPluginLibrary(Path, FError);
+  if (FHandle == nullptr) return;
+  FEntry = reinterpret_cast<TEntry>(PluginLibrarySymbol(FHandle, "VSTPluginMain"));
+  FMain = reinterpret_cast<TEntry>(PluginLibrarySymbol(FHandle, "main"));
 }
 
 TPluginLibrary::~TPluginLibrary() { Close(); }
 
 void* TPluginLibrary::Symbol(const char* Name) const {
-  return FHandle != nullptr ? dlsym(FHandle, Name) : nullptr;
+  return FHandle != nullptr ? PluginLibrarySymbol(FHandle, Name) : nullptr;
 }
 
 void TPluginLibrary::Close() {
-  if (FHandle != nullptr) dlclose(FHandle);
+  if (FHandle != nullptr) UnloadPluginLibrary(FHandle);
   FHandle = nullptr;
   FEntry = nullptr;
   FMain = nullptr;
-}
-
-TScopedEnv::TScopedEnv(const char* Name, const char* Value) : FName(Name) {
-  const char* Old = std::getenv(Name);
-  FHadOld = Old != nullptr;
-  if (FHadOld) FOld = Old;
-  if (Value != nullptr)
-    setenv(Name, Value, 1);
-  else
-    unsetenv(Name);
-}
-
-TScopedEnv::~TScopedEnv() {
-  if (FHadOld)
-    setenv(FName.c_str(), FOld.c_str(), 1);
-  else
-    unsetenv(FName.c_str());
 }
 
 }  // namespace kvx::test

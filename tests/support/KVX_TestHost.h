@@ -81,16 +81,24 @@ inline intptr_t Dispatch(PVSTEffect Effect, int32_t Opcode, int32_t Index = 0, i
   return Effect->Dispatcher(Effect, Opcode, Index, Value, ptr, opt);
 }
 
-// Sets an environment variable for the lifetime of the object.
+// Sets an environment variable for the lifetime of the object (Value null: removes it). On
+// Windows, where a program's locale comes from the user's settings instead, the locale variables
+// (LC_ALL, LC_NUMERIC, LANG) also set the user's decimal separator to the one of the locale they
+// name, so that one test reads the same on both systems.
 class TScopedEnv {
  public:
   TScopedEnv(const char* Name, const char* Value);
   ~TScopedEnv();
+  TScopedEnv(const TScopedEnv&) = delete;
+  TScopedEnv& operator=(const TScopedEnv&) = delete;
 
  private:
   std::string FName;
   std::string FOld;
   bool FHadOld;
+  // The user's setting the variable stood for before (Windows only).
+  std::string FOldUserSetting;
+  bool FHadUserSetting = false;
 };
 
 }  // namespace kvx::test

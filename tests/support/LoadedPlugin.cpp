@@ -5,7 +5,7 @@
 namespace kvx::test {
 
 TLoadedPlugin::TLoadedPlugin(const std::string& Path)
-    : FLibrary(Path.empty() ? std::string(KVX_BUILD_DIR) + "/ub37t.so" : Path) {
+    : FLibrary(Path.empty() ? std::string(KVX_BUILD_DIR) + "/ub37t" KVX_MODULE_SUFFIX : Path) {
   if (!FLibrary.Loaded()) throw std::runtime_error("dlopen failed: " + FLibrary.Error());
   if (!FLibrary.Entry()) throw std::runtime_error("VSTPluginMain missing");
   FEffect = FLibrary.Entry()(&TTestHost::Callback);

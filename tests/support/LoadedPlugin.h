@@ -1,4 +1,4 @@
-// The built plug-in, loaded with dlopen under the recording test host, with the calls a host
+// The built plug-in, loaded as a host loads it, under the recording test host, with the calls a host
 // makes to start it and to process.
 #pragma once
 
@@ -12,7 +12,7 @@ namespace kvx::test {
 
 class TLoadedPlugin {
  public:
-  // Loads KVX_BUILD_DIR/ub37t.so (or Path), calls VSTPluginMain, opens the effect.
+  // Loads KVX_BUILD_DIR/ub37t.so or .dll (or Path), calls VSTPluginMain, opens the effect.
   explicit TLoadedPlugin(const std::string& Path = "");
   ~TLoadedPlugin();
   TLoadedPlugin(const TLoadedPlugin&) = delete;

@@ -1,0 +1,11 @@
+// What the platform this build runs on offers the rest of the system.
+#pragma once
+
+namespace kvx {
+
+// Whether this build can show the editor inside a host's window. A build without a native
+// window backend declares no editor to the host, so that no host offers an editor that cannot
+// open.
+bool NativeEditorAvailable();
+
+}  // namespace kvx

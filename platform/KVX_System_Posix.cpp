@@ -1,0 +1,8 @@
+// Linux: the editor lives in an X11 window.
+#include "platform/KVX_System.h"
+
+namespace kvx {
+
+bool NativeEditorAvailable() { return true; }
+
+}  // namespace kvx

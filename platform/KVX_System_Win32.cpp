@@ -1,0 +1,8 @@
+// Windows: no native window backend yet, so the plug-in offers no editor.
+#include "platform/KVX_System.h"
+
+namespace kvx {
+
+bool NativeEditorAvailable() { return false; }
+
+}  // namespace kvx
