@@ -15,6 +15,7 @@
 #include "gui/KVX_GuiStitchedDial.h"
 #include "gui/KVX_GuiStitchedPngList.h"
 #include "gui/KVX_GuiStitchedSwitch.h"
+#include "platform/KVX_Font.h"
 #include "platform/KVX_ExtCtrls.h"
 #include "platform/KVX_Menus.h"
 #include "platform/KVX_NumberFormat.h"
@@ -110,6 +111,8 @@ TWndGUI::TWndGUI(TCustomVSTModule* Owner, std::unique_ptr<TWindowBackend> Backen
     : TForm(nullptr, std::move(Backend)),
       FModule(Owner),
       FParameters(dynamic_cast<TVSTModuleWithPrograms*>(Owner)) {
+  // The tool tips and the slider's menu speak in the platform's text.
+  UseFontOverlayText();
   BeginLoading();
   ApplyLayout();
   EndLoading();

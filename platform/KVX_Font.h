@@ -93,6 +93,11 @@ class TPlatformFont {
   std::unique_ptr<TFontRasterizer> FRasterizer;
 };
 
+// Makes the text of the forms' overlays (tool tips, popup menu items) this unit's: an 11-pixel
+// "Lucida Console" (or its monospace stand-in), antialiased. Any number of calls; the first one
+// registers it.
+void UseFontOverlayText();
+
 // The face a description gets in this process ("DejaVu Sans Mono Bold, /usr/share/fonts/...", or
 // "none"): for reports and tests.
 std::string FontFaceInUse(const TFont& Font);

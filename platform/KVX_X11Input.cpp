@@ -16,6 +16,9 @@ uint32_t X11ShiftState(uint32_t State) {
 }
 
 namespace {
+// X's focus detail for an event sent to the window that holds the pointer.
+constexpr int32_t CNotifyPointer = 5;
+
 uint32_t ButtonShift(uint32_t Button) {
   switch (Button) {
     case 1: return xshLeft;
@@ -87,6 +90,10 @@ void TX11InputTranslator::Feed(const TX11RawEvent& e, std::vector<TX11Input>& Ou
       break;
     case xekFocusIn:
     case xekFocusOut:
+      // A focus change elsewhere that X reports to the window under the pointer (hosts move the
+      // focus to their own window at every press) says nothing of our focus: taken as ours, it
+      // would end the capture of a knob being dragged.
+      if (e.Detail == CNotifyPointer) return;
       in = TX11Input{};
       in.Kind = e.Kind == xekFocusIn ? xikFocusIn : xikFocusOut;
       break;

@@ -44,6 +44,8 @@ struct TX11RawEvent {
   int32_t X = 0, Y = 0, Width = 0, Height = 0;
   uint32_t State = 0;   // before the event
   int32_t Mode = 0;     // crossing mode: 0 normal, 1 grab, 2 ungrab
+  int32_t Detail = 0;   // focus detail: 5 (NotifyPointer) when the focus event is about the
+                        // window under the pointer, not about ours
 };
 
 // The shift state the layer reads.

@@ -106,6 +106,11 @@ TX11RawEvent RawEvent(const XEvent& e) {
       r.State = e.xcrossing.state;
       r.Mode = e.xcrossing.mode;
       break;
+    case FocusIn:
+    case FocusOut:
+      r.Mode = e.xfocus.mode;
+      r.Detail = e.xfocus.detail;
+      break;
     case Expose:
       r.X = e.xexpose.x;
       r.Y = e.xexpose.y;

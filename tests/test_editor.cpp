@@ -317,6 +317,12 @@ TEST_F(EditorFixture, SliderPopupMenuResetsTheInputLevel) {
   EXPECT_EQ(Module->GetParameter(8), 35.0f) << "a right click alone changes nothing";
   const TRect Item = Window->PopupItemRect(0);
   EXPECT_TRUE(Item.Bottom <= Window->ClientHeight() && Item.Top >= 0) << "the menu fits inside the window";
+  // The item's caption is drawn: pixels other than the item's face (plain or highlighted).
+  const uint32_t Face = Backend->ScreenPixel(Item.Left + 2, Item.Top + 2);
+  int32_t TextPixels = 0;
+  for (int32_t y = Item.Top + 1; y < Item.Bottom - 1; ++y)
+    for (int32_t x = Item.Left + 1; x < Item.Right - 1; ++x) TextPixels += Backend->ScreenPixel(x, y) != Face;
+  EXPECT_GT(TextPixels, 40) << "Set to default (0)";
   Click(TPoint{(Item.Left + Item.Right) / 2, (Item.Top + Item.Bottom) / 2});
   EXPECT_EQ(Window->ActivePopupMenu(), nullptr);
   EXPECT_EQ(Module->GetParameter(8), 0.0f);

@@ -39,6 +39,12 @@ TX11RawEvent Crossing(int32_t Kind, int32_t Mode) {
   e.Mode = Mode;
   return e;
 }
+TX11RawEvent Focus(int32_t Kind, int32_t Detail) {
+  TX11RawEvent e;
+  e.Kind = Kind;
+  e.Detail = Detail;
+  return e;
+}
 TX11RawEvent Expose(int32_t X, int32_t Y, int32_t W, int32_t H) {
   TX11RawEvent e;
   e.Kind = xekExpose;
@@ -104,6 +110,12 @@ TEST(X11InputTranslation, EventSequences) {
       {"crossings by grabs dropped",
        {Crossing(xekEnterNotify, 0), Crossing(xekLeaveNotify, 1), Crossing(xekEnterNotify, 2), Crossing(xekLeaveNotify, 0)},
        "enter; leave; "},
+      // A host taking the focus at a press tells the window under the pointer (detail
+      // NotifyPointer): not our focus, so a drag keeps its capture. Our own focus changes pass.
+      {"focus changes of the pointer's window dropped",
+       {Press(1, 3, 3), Focus(xekFocusOut, 5), Motion(3, 60, xsButton1), Focus(xekFocusIn, 5),
+        Focus(xekFocusOut, 3), Focus(xekFocusIn, 3)},
+       "down L 3,3 s8; move 3,60 s8; focusout; focusin; "},
   };
   for (const TCase& c : cases) {
     TX11InputTranslator t;
