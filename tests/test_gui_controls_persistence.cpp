@@ -7,36 +7,15 @@
 #include <vector>
 
 #include "platform/KVX_Persistent.h"
+#include "support/KVX_TestFilers.h"
 
 using namespace kvx;
 
 namespace {
 
-// A filer that knows only binary properties, as the map and PNG filers do: floats travel through
-// the fallback encoding.
-class TBinaryWriter : public TFiler {
- public:
-  std::map<std::string, std::vector<uint8_t>> Properties;
-  void DefineBinaryProperty(const std::string& Name, const TStreamProc&, const TStreamProc& WriteData,
-                            bool HasData) override {
-    if (!HasData) return;
-    TMemoryStream Stream;
-    WriteData(Stream);
-    Properties[Name] = Stream.Data();
-  }
-};
-
-class TBinaryReader : public TFiler {
- public:
-  std::map<std::string, std::vector<uint8_t>> Properties;
-  void DefineBinaryProperty(const std::string& Name, const TStreamProc& ReadData, const TStreamProc&,
-                            bool) override {
-    auto It = Properties.find(Name);
-    if (It == Properties.end()) return;
-    TMemoryStream Stream(It->second);
-    ReadData(Stream);
-  }
-};
+// Filers that know only binary properties: floats travel through the fallback encoding.
+using TBinaryWriter = test::TBinaryPropertyWriter;
+using TBinaryReader = test::TBinaryPropertyReader;
 
 // A filer with a number store of its own overrides the float property.
 class TNumberFiler : public TFiler {

@@ -11,6 +11,7 @@
 #include "gui/KVX_GuiByteMap.h"
 #include "gui/KVX_GuiFileFormats.h"
 #include "gui/KVX_GuiPixelMap.h"
+#include "support/KVX_TestFilers.h"
 
 using namespace kvx;
 
@@ -378,31 +379,8 @@ TEST(GuiFileFormats, MapsLoadAndSaveThroughARegisteredFormat) {
 
 namespace {
 
-// A form-stream writer that keeps the bytes of each property written.
-class TTestWriter : public TFiler {
- public:
-  std::map<std::string, std::vector<uint8_t>> Properties;
-  void DefineBinaryProperty(const std::string& Name, const TStreamProc&, const TStreamProc& WriteData,
-                            bool HasData) override {
-    if (!HasData) return;
-    TMemoryStream Stream;
-    WriteData(Stream);
-    Properties[Name] = Stream.Data();
-  }
-};
-
-// A form-stream reader that hands each stored property to its reader.
-class TTestReader : public TFiler {
- public:
-  std::map<std::string, std::vector<uint8_t>> Properties;
-  void DefineBinaryProperty(const std::string& Name, const TStreamProc& ReadData, const TStreamProc&,
-                            bool) override {
-    auto It = Properties.find(Name);
-    if (It == Properties.end()) return;
-    TMemoryStream Stream(It->second);
-    ReadData(Stream);
-  }
-};
+using TTestWriter = test::TBinaryPropertyWriter;
+using TTestReader = test::TBinaryPropertyReader;
 
 }  // namespace
 
