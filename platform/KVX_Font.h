@@ -1,7 +1,7 @@
 // Text of the window-system layer: the platform font made from a font description, which
 // measures text and rasterises it as 8-bit coverage (text 255 on 0) into the rows of a byte
-// buffer. The rasteriser behind it (FreeType through fontconfig) stays
-// inside this unit's implementation.
+// buffer. The rasteriser behind it (FreeType through fontconfig on Linux) stays inside this
+// unit's implementation.
 #pragma once
 
 #include <cstdint>

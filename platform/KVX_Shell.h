@@ -1,5 +1,5 @@
-// The desktop shell's "open" of an address: xdg-open started without a shell, with no
-// descriptors inherited beyond the standard three, reaped without ever blocking.
+// The desktop shell's "open" of an address, started without a shell in between and without
+// handing over the host's descriptors; openers are reaped without ever blocking.
 #pragma once
 
 #include <string>
@@ -13,7 +13,8 @@ bool ShellOpen(const std::string& Address);
 void ReapShellChildren();
 // Openers started and not yet reaped.
 int ShellChildrenPending();
-// The program run by ShellOpen ("xdg-open"); tests substitute a harmless one.
+// The program run by ShellOpen ("xdg-open" on Linux; on Windows the shell itself opens the
+// address unless a program is set); tests substitute a harmless one.
 void SetShellOpenProgram(const std::string& Program);
 
 }  // namespace kvx

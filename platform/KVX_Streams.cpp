@@ -3,11 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
+#include "platform/KVX_FileHandle.h"
 
 namespace kvx {
 
@@ -89,20 +86,11 @@ void TMemoryStream::LoadFromStream(TStream& Source) {
 }
 
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) {
-  const int flags = Mode == fmOpenRead ? O_RDONLY : Mode == fmCreate ? O_RDWR | O_CREAT | O_TRUNC : O_RDWR;
-  FHandle = ::open(FileName.c_str(), flags | O_CLOEXEC, 0666);
-  struct stat info {};
-  if (FHandle >= 0 && (::fstat(FHandle, &info) != 0 || S_ISDIR(info.st_mode))) {
-    ::close(FHandle);
-    FHandle = -1;
-  }
+  FHandle = FileOpen(FileName, Mode, FSize);
   if (FHandle < 0) throw EStreamError("Cannot open file \"" + FileName + "\"");
-  FSize = static_cast<int64_t>(info.st_size);
 }
 
-TFileStream::~TFileStream() {
-  if (FHandle >= 0) ::close(FHandle);
-}
+TFileStream::~TFileStream() { FileClose(FHandle); }
 
 int64_t TFileStream::Read(void* Buffer, int64_t Count) {
   if (Count <= 0) return 0;
@@ -120,17 +108,14 @@ int64_t TFileStream::Read(void* Buffer, int64_t Count) {
     // Large reads go straight into the caller's memory; small ones refill the buffer.
     const int64_t want = Count - done;
     if (want >= CBufferSize) {
-      const ssize_t got = ::pread(FHandle, out + done, static_cast<size_t>(std::min<int64_t>(want, 1 << 30)),
-                                  static_cast<off_t>(FPosition));
-      if (got < 0 && errno == EINTR) continue;
+      const int64_t got = FileReadAt(FHandle, out + done, want, FPosition);
       if (got <= 0) break;
       done += got;
       FPosition += got;
       continue;
     }
     if (FBuffer.empty()) FBuffer.resize(static_cast<size_t>(CBufferSize));
-    const ssize_t got = ::pread(FHandle, FBuffer.data(), FBuffer.size(), static_cast<off_t>(FPosition));
-    if (got < 0 && errno == EINTR) continue;
+    const int64_t got = FileReadAt(FHandle, FBuffer.data(), CBufferSize, FPosition);
     FBufferStart = FPosition;
     FBufferLength = got > 0 ? got : 0;
     if (got <= 0) break;
@@ -145,9 +130,7 @@ int64_t TFileStream::Write(const void* Buffer, int64_t Count) {
   const auto* in = static_cast<const uint8_t*>(Buffer);
   int64_t done = 0;
   while (done < Count) {
-    const ssize_t put = ::pwrite(FHandle, in + done, static_cast<size_t>(std::min<int64_t>(Count - done, 1 << 30)),
-                                 static_cast<off_t>(FPosition));
-    if (put < 0 && errno == EINTR) continue;
+    const int64_t put = FileWriteAt(FHandle, in + done, Count - done, FPosition);
     if (put <= 0) break;
     done += put;
     FPosition += put;
@@ -168,7 +151,7 @@ int64_t TFileStream::Size() const { return FSize; }
 void TFileStream::SetSize(int64_t NewSize) {
   NewSize = std::max<int64_t>(0, NewSize);
   DropBuffer();
-  if (::ftruncate(FHandle, static_cast<off_t>(NewSize)) != 0) throw EStreamError("Stream write error");
+  if (!FileTruncate(FHandle, NewSize)) throw EStreamError("Stream write error");
   FSize = NewSize;
 }
 

@@ -8,4 +8,8 @@ namespace kvx {
 // open.
 bool NativeEditorAvailable();
 
+// Makes the native window backend the one forms open on (the plug-in's entry calls this before
+// the host can ask for an editor); without one, nothing changes.
+void UseNativeWindowBackend();
+
 }  // namespace kvx

@@ -5,4 +5,6 @@ namespace kvx {
 
 bool NativeEditorAvailable() { return false; }
 
+void UseNativeWindowBackend() {}
+
 }  // namespace kvx

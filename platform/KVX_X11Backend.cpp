@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include "platform/KVX_Forms.h"
-#include "platform/KVX_X11Dispatch.h"
+#include "platform/KVX_EditorCallScope.h"
 
 namespace kvx {
 

@@ -1,6 +1,6 @@
 #include "platform/KVX_X11Window.h"
 
-#include "platform/KVX_X11Dispatch.h"
+#include "platform/KVX_EditorCallScope.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/KVX_NumberFormat.h"
-#include "platform/KVX_X11Dispatch.h"
+#include "platform/KVX_EditorCallScope.h"
 
 namespace kvx {
 

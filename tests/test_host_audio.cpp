@@ -11,6 +11,7 @@
 
 #include "host/lib/KVX_HostAudio.h"
 #include "host/lib/KVX_HostSystem.h"
+#include "support/KVX_TestFiles.h"
 
 using namespace kvx;
 namespace fs = std::filesystem;
@@ -162,6 +163,10 @@ TEST(HostAudioFile, BlockwiseWritesAndReadsEqualWholeOnes) {
 // and keeps an existing file's permissions; a new file gets those of a plain create.
 TEST(HostAudioFile, WritingFollowsLinksAndKeepsTheMode) {
   const fs::path folder = TempFolder();
+  if (!kvx::test::CanMakeSymbolicLinks(folder)) {
+    fs::remove_all(folder);
+    GTEST_SKIP() << "this system makes no symbolic links";
+  }
   fs::create_directory(folder / "takes");
   const std::string target = (folder / "takes" / "take.wav").string();
   WriteAudioFile(target, Ramp(1, 10, 44100));
@@ -217,8 +222,10 @@ TEST(HostAudioFile, CutOffWaveTellsWhatIsMissing) {
   const size_t data = open.find("data");
   ASSERT_NE(data, std::string::npos);
   open.replace(data + 4, 4, "\xFF\xFF\xFF\xFF");
-  TAudioFileReader streamed(write("open.wav", open));
-  EXPECT_EQ(streamed.MissingFrames(), 0u);
+  {
+    TAudioFileReader streamed(write("open.wav", open));
+    EXPECT_EQ(streamed.MissingFrames(), 0u);
+  }
   fs::remove_all(folder);
 }
 

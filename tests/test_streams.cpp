@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "platform/KVX_Streams.h"
@@ -47,7 +48,8 @@ TEST(FileStream, BufferedReadsStayCoherentWithSeeksWritesAndSize) {
     TFileStream f(path.string(), fmCreate);
     f.WriteBuffer(expected.data(), static_cast<int64_t>(expected.size()));
   }
-  TFileStream f(path.string(), fmOpenReadWrite);
+  auto stream = std::make_unique<TFileStream>(path.string(), fmOpenReadWrite);
+  TFileStream& f = *stream;
   EXPECT_EQ(f.Size(), 200000);
   auto check = [&](int64_t At, int64_t Count) {
     std::vector<uint8_t> got(static_cast<size_t>(Count));
@@ -82,6 +84,7 @@ TEST(FileStream, BufferedReadsStayCoherentWithSeeksWritesAndSize) {
   expected.resize(1000);
   EXPECT_EQ(f.Size(), 1000);
   check(990, 20);
+  stream.reset();  // an open file cannot be removed everywhere
   std::filesystem::remove(path);
   EXPECT_THROW(TFileStream(std::filesystem::temp_directory_path().string(), fmOpenRead), EStreamError);
 }

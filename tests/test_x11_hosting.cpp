@@ -2,7 +2,7 @@
 // closes from inside a call that is still using it is freed only once that call has unwound.
 #include <gtest/gtest.h>
 
-#include "platform/KVX_X11Dispatch.h"
+#include "platform/KVX_EditorCallScope.h"
 #include "support/KVX_TestHost.h"
 #include "support/KVX_TestModules.h"
 

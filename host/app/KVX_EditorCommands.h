@@ -1,4 +1,4 @@
-// vsthost edit and vsthost screenshot: a plug-in's editor in a top-level X window of ours.
+// vsthost edit and vsthost screenshot: a plug-in's editor in a top-level window of ours.
 #pragma once
 
 #include <string>

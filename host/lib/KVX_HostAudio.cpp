@@ -165,7 +165,7 @@ namespace {
 // The file a write to Path replaces: symbolic links followed, also to a file not yet there.
 std::filesystem::path ResolveLinks(const std::string& FileName) {
   namespace fs = std::filesystem;
-  fs::path p(FileName);
+  fs::path p = PathFromUtf8(FileName);
   for (int hops = 0; hops < 40; ++hops) {
     std::error_code ec;
     if (!fs::is_symlink(fs::symlink_status(p, ec)) || ec) return p;

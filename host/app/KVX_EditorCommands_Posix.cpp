@@ -1,3 +1,4 @@
+// Linux: the editor in a top-level X window of ours (or of an Xvfb started for it).
 #include "host/app/KVX_EditorCommands.h"
 
 #include <signal.h>

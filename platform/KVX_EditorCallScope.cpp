@@ -1,4 +1,4 @@
-#include "platform/KVX_X11Dispatch.h"
+#include "platform/KVX_EditorCallScope.h"
 
 #include <utility>
 #include <vector>

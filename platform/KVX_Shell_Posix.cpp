@@ -1,3 +1,4 @@
+// Linux: xdg-open through posix_spawnp.
 #include "platform/KVX_Shell.h"
 
 #include <spawn.h>
