@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The whole test suite: a Release build, the same suite under AddressSanitizer + UBSan, the
-# concurrency suites under ThreadSanitizer, and a bounded run of every fuzzer.
+# The whole test suite: a Release build, the Windows build's suite under Wine, the same suite
+# under AddressSanitizer + UBSan, the concurrency suites under ThreadSanitizer, and a bounded run
+# of every fuzzer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/deps.sh
@@ -27,6 +28,11 @@ echo "== Release"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+# Cross-built with mingw-w64 into build-windows/, run under Wine; its renders are compared with
+# those of the Release build above.
+echo "== Windows (mingw-w64, Wine)"
+tools/windows.sh
 
 echo "== AddressSanitizer + UBSan"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVX_SANITIZE=address -DKVX_BENCH=OFF >/dev/null
