@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/KVX_Streams.h"
@@ -35,6 +36,19 @@ TEST(FileStream, RoundTripAndMissingFile) {
   EXPECT_EQ(std::memcmp(t.Memory(), "\x01\x02\x03", 3), 0);
   std::filesystem::remove(path);
   EXPECT_THROW(TFileStream("/nonexistent/dir/x", fmOpenRead), EStreamError);
+}
+
+// Names are UTF-8 on every system: the file made is the one the name says.
+TEST(FileStream, NamesOutsideAscii) {
+  const auto path = std::filesystem::temp_directory_path() / u8"kvx_stream_\u00efn-\u00fc\u65e5.bin";
+  const std::u8string name = path.u8string();
+  const std::string utf8(name.begin(), name.end());
+  TMemoryStream s;
+  s.WriteBuffer("abc", 3);
+  s.SaveToFile(utf8);
+  EXPECT_TRUE(std::filesystem::exists(path));
+  EXPECT_EQ(TFileStream(utf8, fmOpenRead).Size(), 3);
+  std::filesystem::remove(path);
 }
 
 // The read buffer must never show stale bytes or lose the position: small reads across its
