@@ -3,11 +3,13 @@
 #   - Debian's mingw-w64 (POSIX threads), its zlib, Wine;
 #   - libsndfile, GoogleTest and Google Benchmark, cross-built from Debian's own source packages
 #     into a prefix under the Windows build folder.
-# Usage: tools/windows-deps.sh [build folder]   (default build-windows)
+# Usage: tools/windows-deps.sh [build folder [ON|OFF]]   (default build-windows; OFF: no Google
+#        Benchmark, which only the benchmarks need)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 build=${1:-build-windows}
+with_benchmark=${2:-ON}
 case "$build" in /*) ;; *) build="$root/$build" ;; esac
 prefix="$build/prefix"
 srcdir="$build/deps"
@@ -75,7 +77,7 @@ if [ ! -f "$prefix/lib/libgtest.a" ]; then
   cross_cmake "$src" "$srcdir/googletest-build" -DBUILD_GMOCK=ON -Dgtest_disable_pthreads=OFF
 fi
 
-if [ ! -f "$prefix/lib/libbenchmark.a" ]; then
+if [ "$with_benchmark" = ON ] && [ ! -f "$prefix/lib/libbenchmark.a" ]; then
   echo "cross-building Google Benchmark"
   src=$(fetch benchmark)
   # The version Debian's rules pass; the source package carries no git history to read it from.

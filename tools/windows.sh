@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build: installs what is missing, cross-builds the plug-in (ub37t.dll), the host
-# (vsthost.exe), the tests and the benchmarks for 64-bit Windows into build-windows/, and runs the
-# Windows suite under Wine (headless, in a Wine prefix of its own under the build folder).
+# (vsthost.exe) and the tests for 64-bit Windows into build-windows/ (the benchmarks too with
+# --bench), and runs the Windows suite under Wine (headless, in a Wine prefix of its own under the
+# build folder).
 # Usage: tools/windows.sh [--bench]   (--bench also runs the overdrive benchmark under Wine)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,7 +10,11 @@ root=$(pwd)
 build="$root/build-windows"
 jobs=$(nproc)
 
-tools/windows-deps.sh "$build"
+# The benchmarks (and Google Benchmark) only when they are to run.
+bench=OFF
+if [ "${1:-}" = "--bench" ]; then bench=ON; fi
+
+tools/windows-deps.sh "$build" "$bench"
 
 # The Linux host and plug-in, whose renders the Windows ones must equal byte for byte.
 tools/deps.sh
@@ -39,6 +44,7 @@ fi
 export PKG_CONFIG_LIBDIR="$build/prefix/lib/pkgconfig"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DKVX_WINDOWS_PREFIX="$build/prefix" \
+  -DKVX_BENCH="$bench" \
   "${launcher[@]}" >/dev/null
 cmake --build "$build" -j "$jobs"
 
@@ -47,7 +53,7 @@ cmake --build "$build" -j "$jobs"
 status=0
 ctest --test-dir "$build" --output-on-failure -j "$jobs" || status=$?
 
-if [ "${1:-}" = "--bench" ]; then
+if [ "$bench" = ON ]; then
   # The same benchmark of the plug-in built for each system, one after the other in one run.
   cmake --build build -j "$jobs" --target bench_overdrive
   linux_csv=$(build/bench/bench_overdrive --benchmark_format=csv --benchmark_min_time=0.3 2>/dev/null)
