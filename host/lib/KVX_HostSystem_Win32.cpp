@@ -142,7 +142,6 @@ struct THandle {
 
 }  // namespace
 
-
 TChildOutcome RunCheckInChild(size_t CheckIndex, const std::string& FileName, double TimeoutSeconds, bool Verbose) {
   TChildOutcome outcome;
   wchar_t program[MAX_PATH * 4];
